@@ -1,0 +1,106 @@
+// gl_test_context.cpp — headless Mesa context through EGL's surfaceless platform.
+#include "support/gl_test_context.h"
+
+#include <EGL/egl.h>
+#include <EGL/eglext.h>
+
+#include <cstdio>
+
+GlTestContext::GlTestContext(int width, int height) : width_(width), height_(height) {
+    auto getPlatformDisplay = reinterpret_cast<PFNEGLGETPLATFORMDISPLAYEXTPROC>(
+        eglGetProcAddress("eglGetPlatformDisplayEXT"));
+    if (!getPlatformDisplay) return;
+    EGLDisplay display =
+        getPlatformDisplay(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr);
+    if (display == EGL_NO_DISPLAY || !eglInitialize(display, nullptr, nullptr)) return;
+    display_ = display;
+
+    const EGLint configAttributes[] = {EGL_SURFACE_TYPE, EGL_PBUFFER_BIT, EGL_RED_SIZE, 8,
+                                       EGL_GREEN_SIZE, 8, EGL_BLUE_SIZE, 8, EGL_DEPTH_SIZE, 16,
+                                       EGL_RENDERABLE_TYPE, EGL_OPENGL_BIT, EGL_NONE};
+    EGLConfig config;
+    EGLint configCount = 0;
+    if (!eglChooseConfig(display, configAttributes, &config, 1, &configCount) || configCount < 1)
+        return;
+    const EGLint surfaceAttributes[] = {EGL_WIDTH, width, EGL_HEIGHT, height, EGL_NONE};
+    EGLSurface surface = eglCreatePbufferSurface(display, config, surfaceAttributes);
+    if (surface == EGL_NO_SURFACE) return;
+    surface_ = surface;
+    eglBindAPI(EGL_OPENGL_API);
+    EGLContext context = eglCreateContext(display, config, EGL_NO_CONTEXT, nullptr);
+    if (context == EGL_NO_CONTEXT) return;
+    context_ = context;
+    if (!eglMakeCurrent(display, surface, surface, context)) return;
+    glViewport(0, 0, width, height);
+    valid_ = true;
+}
+
+GlTestContext::~GlTestContext() {
+    if (!display_) return;
+    eglMakeCurrent(display_, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
+    if (context_) eglDestroyContext(display_, context_);
+    if (surface_) eglDestroySurface(display_, surface_);
+    // The display stays initialised: EGL shares it between all contexts of the process.
+}
+
+std::vector<unsigned char> GlTestContext::readPixels() const {
+    std::vector<unsigned char> pixels(static_cast<size_t>(width_) * height_ * 3);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, width_, height_, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
+    return pixels;
+}
+
+void loadPixelExactProjection(int width, int height) {
+    glViewport(0, 0, width, height);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glOrtho(0, width, 0, height, -1000, 1000);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+}
+
+std::vector<FeedbackPrimitive> parseFeedback(const std::vector<GLfloat>& buffer, GLint count) {
+    std::vector<FeedbackPrimitive> primitives;
+    if (count < 0) count = static_cast<GLint>(buffer.size());  // overflowed: parse what is there
+    size_t i = 0;
+    auto readVertex = [&](FeedbackVertex& v) {
+        if (i + 12 > static_cast<size_t>(count)) return false;
+        const GLfloat* f = &buffer[i];
+        v = {f[0], f[1], f[2], f[3], f[4], f[5], f[6], f[7], f[8], f[9], f[10], f[11]};
+        i += 12;
+        return true;
+    };
+    while (i < static_cast<size_t>(count)) {
+        FeedbackPrimitive primitive;
+        primitive.token = static_cast<GLenum>(buffer[i++]);
+        size_t vertexCount = 0;
+        switch (primitive.token) {
+            case GL_POINT_TOKEN:
+            case GL_BITMAP_TOKEN:
+            case GL_DRAW_PIXEL_TOKEN:
+            case GL_COPY_PIXEL_TOKEN:
+                vertexCount = 1;
+                break;
+            case GL_LINE_TOKEN:
+            case GL_LINE_RESET_TOKEN:
+                vertexCount = 2;
+                break;
+            case GL_POLYGON_TOKEN:
+                if (i >= static_cast<size_t>(count)) return primitives;
+                vertexCount = static_cast<size_t>(buffer[i++]);
+                break;
+            case GL_PASS_THROUGH_TOKEN:
+                if (i >= static_cast<size_t>(count)) return primitives;
+                primitive.marker = buffer[i++];
+                break;
+            default:
+                std::fprintf(stderr, "unknown feedback token %f\n", buffer[i - 1]);
+                return primitives;
+        }
+        primitive.vertices.resize(vertexCount);
+        for (auto& v : primitive.vertices)
+            if (!readVertex(v)) return primitives;
+        primitives.push_back(std::move(primitive));
+    }
+    return primitives;
+}
