@@ -25,10 +25,10 @@ float framesPerSecond = 0;
 // animationPhase advances by the running count, 1 in the first frame of a period, 2 in the
 // second and so on, so the rain falls and the head bobs faster the more frames come per second.
 //
-// A clock reading earlier than the period start (the millisecond counter wrapped around, or the
-// window system restarted its clock when the display mode was switched) would otherwise freeze
-// the rate until the clock caught up again, while the count and with it the per-frame advance of
-// the phase grew without bound. Such a reading starts a new period instead.
+// A clock reading earlier than the period start (the 32-bit millisecond counter wraps around
+// after about 49.7 days) would otherwise freeze the rate until the clock caught up again, while
+// the count and with it the per-frame advance of the phase grew without bound, so the rain would
+// race and the head bob would go wild. Such a reading starts a new period instead.
 void updateFrameTiming() {
     clockSeconds = static_cast<float>(platform->milliseconds()) * 0.001f;
     fpsFrameCount = fpsFrameCount + 1;
