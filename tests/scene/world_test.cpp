@@ -18,108 +18,96 @@ class World : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(gl.valid());
-        // A viewer at the origin looking straight down, nothing moving, and no hangar model.
+        // A viewer at the origin looking straight down, nothing moving, no hangar model.
         worldOffsetX = worldOffsetY = groundZ = velocityX = velocityY = 0;
         headingRate = heading = pitchRate = pitchAccumulator = pitch = 0;
         walkDirection = strafeDirection = forwardTilt = sideTilt = walkPhase = strafePhase = 0;
         raiseHeld = crouchHeld = 0;
         torsoHeight = legHeight = viewDistance = animationPhase = 0;
         triangleModel = {0, nullptr};
-        lightingEnabled = 0;
     }
     void TearDown() override { triangleModel = savedModel; }
-
-    // One frame in feedback, with window x, y = world x, y + 100 over the whole ground.
-    std::vector<FeedbackPrimitive> frameFromAbove() {
-        glViewport(0, 0, 2200, 5000);
-        glMatrixMode(GL_PROJECTION);
-        glLoadIdentity();
-        glOrtho(-100, 2100, -100, 4900, -1000, 1000);
-        glMatrixMode(GL_MODELVIEW);
-        return captureFeedback([] { renderFrame(); });
-    }
-
     GlTestContext gl;
     TriangleModel savedModel = triangleModel;
 };
 
-struct Rect {
-    float x0, y0, x1, y1;
-};
-// World bounds of a quad seen from above, to the hundredth: the trigonometry of the footprint
-// leaves traces of rounding far below that.
-static Rect boundsOf(const FeedbackPrimitive& p) {
-    Rect r{1e9f, 1e9f, -1e9f, -1e9f};
-    for (const auto& v : p.vertices)
-        r = {std::min(r.x0, v.x - 100), std::min(r.y0, v.y - 100), std::max(r.x1, v.x - 100),
-             std::max(r.y1, v.y - 100)};
-    auto snap = [](float c) { return std::round(c * 100) / 100; };
-    return {snap(r.x0), snap(r.y0), snap(r.x1), snap(r.y1)};
+// One frame in feedback, seen from above with window x, y = world x, y + 100 over the whole yard.
+static std::vector<FeedbackPrimitive> frameFromAbove() {
+    glViewport(0, 0, 2200, 5000);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glOrtho(-100, 2100, -100, 4900, -1000, 1000);
+    glMatrixMode(GL_MODELVIEW);
+    return captureFeedback([] { renderFrame(); });
 }
-// The quads of a frame; Mesa reports each as the triangles (0, 1, 3) and (1, 2, 3).
-static std::vector<FeedbackPrimitive> quads(const std::vector<FeedbackPrimitive>& all) {
-    std::vector<FeedbackPrimitive> out;
-    for (size_t i = 0; i + 1 < all.size(); ++i) {
-        if (all[i].token != GL_POLYGON_TOKEN) continue;
-        const auto &a = all[i].vertices, &b = all[++i].vertices;
-        out.push_back({GL_POLYGON_TOKEN, 0, {a[0], a[1], b[1], a[2]}});
+
+// World bounds of the quads drawn, to the hundredth; Mesa reports a quad as two triangles.
+struct Rect {
+    double x0, y0, x1, y1, z;  // z: window depth of the first corner
+};
+static std::vector<Rect> quadBounds(const std::vector<FeedbackPrimitive>& all) {
+    std::vector<Rect> out;
+    for (size_t i = 0; i + 1 < all.size(); i += 2) {
+        if (all[i].token != GL_POLYGON_TOKEN) break;
+        Rect r{1e9, 1e9, -1e9, -1e9, all[i].vertices[0].z};
+        for (const auto& v : all[i].vertices) {
+            const double x = std::round(v.x * 100) / 100 - 100,
+                         y = std::round(v.y * 100) / 100 - 100;
+            r = {std::min(r.x0, x), std::min(r.y0, y), std::max(r.x1, x), std::max(r.y1, y), r.z};
+        }
+        out.push_back(r);
     }
     return out;
 }
 
 TEST_F(World, GroundTilesCoverTheYardOnceAndBoxesStandWhereListed) {
     glDisable(GL_CULL_FACE);
-    const auto drawn = quads(frameFromAbove());
+    auto all = frameFromAbove();
+    all.erase(all.begin(), all.begin() + 6);  // the axis cross
+    const auto drawn = quadBounds(all);
     ASSERT_GE(drawn.size(), size_t(groundTileCount + 6 * ironBoxCount));
     double area = 0;
     for (int a = 0; a < groundTileCount; ++a) {
-        const Rect r = boundsOf(drawn[a]);
+        const Rect& r = drawn[a];
         EXPECT_TRUE(r.x0 >= 0 && r.y0 >= 0 && r.x1 <= 2000 && r.y1 <= 4800) << "tile " << a + 1;
-        area += double(r.x1 - r.x0) * (r.y1 - r.y0);
+        area += (r.x1 - r.x0) * (r.y1 - r.y0);
         for (int b = 0; b < a; ++b) {
-            const Rect s = boundsOf(drawn[b]);
-            const bool apart = r.x1 <= s.x0 || s.x1 <= r.x0 || r.y1 <= s.y0 || s.y1 <= r.y0;
-            EXPECT_TRUE(apart) << "tiles " << b + 1 << " and " << a + 1 << " overlap";
+            const Rect& s = drawn[b];
+            EXPECT_TRUE(r.x1 <= s.x0 || s.x1 <= r.x0 || r.y1 <= s.y0 || s.y1 <= r.y0)
+                << "tiles " << b + 1 << " and " << a + 1 << " overlap";
         }
     }
-    EXPECT_EQ(area, 2000.0 * 4800.0);  // inside, disjoint and of the full area: no gap anywhere
+    EXPECT_EQ(area, 2000.0 * 4800.0);  // inside, disjoint and of the full area: no gap
 
-    // Depth back to height: window z = 0.5 - eye z / 2000, and the eye is at -groundZ.
-    auto heightOf = [](const FeedbackVertex& v) { return (0.5f - v.z) * 2000 - groundZ; };
-    std::vector<Rect> tops;
+    // Each box: top face first, then the bottom. Window depth is 0.5 - eye z / 2000.
+    auto height = [](double depth) { return (0.5 - depth) * 2000 - groundZ; };
+    auto top = [&](int b) { return drawn[groundTileCount + 6 * b]; };
+    auto baseHeight = [&](int b) { return height(drawn[groundTileCount + 6 * b + 1].z); };
     for (int b = 0; b < ironBoxCount; ++b) {
-        const FeedbackPrimitive& top = drawn[groundTileCount + 6 * b];
         const IronBox& box = ironBoxes[b];
-        tops.push_back(boundsOf(top));
-        EXPECT_FLOAT_EQ(tops[b].x0, box.x - box.sizeX);
-        EXPECT_FLOAT_EQ(tops[b].x1, box.x);
-        EXPECT_FLOAT_EQ(tops[b].y0, box.y);
-        EXPECT_FLOAT_EQ(tops[b].y1, box.y + box.sizeY);
-        EXPECT_NEAR(heightOf(top.vertices[0]), box.z + box.height, 2e-3);
-        EXPECT_NEAR(heightOf(drawn[groundTileCount + 6 * b + 1].vertices[0]), box.z, 2e-3);
+        EXPECT_EQ(top(b).x1 - top(b).x0, box.sizeX);
+        EXPECT_TRUE(top(b).x1 == box.x && top(b).y0 == box.y) << "box " << b + 1;
+        EXPECT_NEAR(baseHeight(b), box.z, 1e-3) << "box " << b + 1;
     }
-    EXPECT_FLOAT_EQ(tops[1].x0, tops[0].x0 - 5);
-    EXPECT_FLOAT_EQ(tops[1].x1, tops[0].x1 + 5);
-    EXPECT_FLOAT_EQ(tops[1].y0, tops[0].y0 - 5);
-    EXPECT_FLOAT_EQ(tops[1].y1, tops[0].y1 + 5);
-    EXPECT_FLOAT_EQ(ironBoxes[1].z, ironBoxes[0].z + ironBoxes[0].height);
+    EXPECT_TRUE(top(1).x0 == top(0).x0 - 5 && top(1).x1 == top(0).x1 + 5);
+    EXPECT_TRUE(top(1).y0 == top(0).y0 - 5 && top(1).y1 == top(0).y1 + 5);
+    EXPECT_NEAR(baseHeight(1), height(top(0).z), 1e-3);  // box 2 rests on box 1
 }
 
 TEST_F(World, ObjectsAndLightsFollowTheViewerWhileTheRainStaysAround) {
     const auto before = frameFromAbove();
-    float lightBefore[4];
+    float lightBefore[4], lightAfter[4];
     glGetLightfv(GL_LIGHT2, GL_POSITION, lightBefore);
     worldOffsetX = 37;
     worldOffsetY = -11;
     const auto after = frameFromAbove();
-    float lightAfter[4];
-    glGetLightfv(GL_LIGHT2, GL_POSITION, lightAfter);
+    glGetLightfv(GL_LIGHT2, GL_POSITION, lightAfter);  // eye coordinates; the view is identity
     EXPECT_FLOAT_EQ(lightAfter[0] - lightBefore[0], 37);
     EXPECT_FLOAT_EQ(lightAfter[1] - lightBefore[1], -11);
-    EXPECT_NEAR(lightAfter[2] - groundZ, 50, 1e-4);  // 50 above the ground
+    EXPECT_NEAR(lightAfter[2] - groundZ, 50, 1e-4);
     ASSERT_EQ(before.size(), after.size());
-    // Polygons (ground, boxes) move with the offsets; the six axis lines run off the view and are
-    // clipped, so they are skipped; the 2500 lines after them are the rain, which stays put.
+    // Ground and boxes move; the six axis lines run off the view and are clipped, so they are
+    // skipped; the 2500 lines after them are the rain, which stays round the viewer.
     size_t lines = 0;
     for (size_t p = 0; p < before.size() && lines < 6 + 2500; ++p) {
         const bool polygon = before[p].token == GL_POLYGON_TOKEN;
@@ -133,9 +121,9 @@ TEST_F(World, ObjectsAndLightsFollowTheViewerWhileTheRainStaysAround) {
 }
 
 TEST_F(World, UnlitInTheFirstFrameAndWhileLIsHeld) {
-    // Colour of the first ground tile as GL lit it: exactly the white it was given when unlit.
-    auto unlit = [this] {
-        const FeedbackVertex v = quads(frameFromAbove()).at(0).vertices[0];
+    // The first tile's colour as GL lit it: exactly the white it was given only when unlit.
+    auto unlit = [] {
+        const FeedbackVertex v = frameFromAbove().at(6).vertices[0];
         return v.r == 1 && v.g == 1 && v.b == 1;
     };
     lightingEnabled = lightingAtStart;
@@ -163,21 +151,16 @@ TEST_F(World, RainPullsThePhaseBackOncePerStreakAndHoldsItsPatternForASecond) {
     float after55 = 0, after60 = 0, after80 = 0;
     for (int attempt = 0; attempt < 3; ++attempt) {  // all four within one calendar second
         const std::time_t second = std::time(nullptr);
-        at55 = rainFrom(55), after55 = animationPhase;
-        again55 = rainFrom(55);
+        at55 = rainFrom(55), after55 = animationPhase, again55 = rainFrom(55);
         at60 = rainFrom(60), after60 = animationPhase;
         at80 = rainFrom(80), after80 = animationPhase;
         if (std::time(nullptr) == second) break;
     }
-    EXPECT_EQ(after55, 55);
-    EXPECT_EQ(after60, 46);
-    EXPECT_EQ(after80, 52);
-    ASSERT_EQ(at55.size(), 2500u);
-    ASSERT_EQ(at60.size(), 2500u);
-    ASSERT_EQ(at80.size(), 2500u);
+    EXPECT_TRUE(after55 == 55 && after60 == 46 && after80 == 52);
+    ASSERT_TRUE(at55.size() == 2500 && at60.size() == 2500 && at80.size() == 2500);
     for (size_t k = 0; k < 2500; ++k) {
         const FeedbackVertex& low = at55[k].vertices[0];
-        EXPECT_NEAR(low.x - 100, 2.0f * (k / 50) - 50, 1e-3);  // the 50 x 50 grid round the viewer
+        EXPECT_NEAR(low.x - 100, 2.0f * (k / 50) - 50, 1e-3);  // the 50 x 50 grid
         EXPECT_NEAR(at55[k].vertices[1].y - low.y, 0.3, 1e-4);
         EXPECT_EQ(again55[k].vertices[0].y, low.y);  // same second, phase and ground: same rain
         // A streak stands at r + 50 - phase: 46 lifts it by 9 against 55, 52 by 3, 66 drops it 11.
