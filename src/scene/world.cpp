@@ -3,7 +3,6 @@
 
 #include <GL/gl.h>
 
-#include <cstdlib>
 #include <ctime>
 
 #include "app/main_loop.h"
@@ -55,10 +54,10 @@ const GroundTile groundTiles[groundTileCount] = {
 
 // The hangar model, drawn with the iron texture (11).
 const HangarPlace hangarPlaces[hangarCount] = {
-    {250, 850},                               // 1
-    {1500, 1250},                             // 2
-    {1500, 1550},                             // 3
-    {1500, 1850},                             // 4
+    {250, 850},    // 1
+    {1500, 1250},  // 2
+    {1500, 1550},  // 3
+    {1500, 1850},  // 4
 };
 
 // Iron boxes (texture 11). They float 0.2 above the ground so their bottoms never fight the ground
@@ -120,17 +119,29 @@ static void drawBoxes() {
                 b.sizeY, b.height, 0.0f, 11);
 }
 
+// The streaks' heights come from a small generator of our own, seeded afresh in every frame from
+// the calendar second: within one second every frame draws the same height pattern, and the pattern
+// changes once per second. (The C library's rand() would serve as well, but it takes a lock on
+// every call once the GL driver has started its threads, 2500 times per frame.)
+struct RainGenerator {
+    uint32_t state;
+};
+
+static int nextRainHeight(RainGenerator& generator) {
+    generator.state = generator.state * 1103515245u + 12345u;
+    return static_cast<int>((generator.state >> 16) & 0x7fff) % 100;
+}
+
 // The streaks stand on a 50 x 50 grid two units apart that moves with the viewer (no world offset
 // on x and y), so the rain never runs out however far one walks. Their heights fall with
 // animationPhase; whenever the phase passes 55 it is pulled back by 14 before the next streak, so
-// the field keeps falling through the same band. The generator is re-seeded from the calendar
-// second each frame: the height pattern holds still within a second and changes once per second.
+// the field keeps falling through the same band.
 void drawRainField() {
-    std::srand(static_cast<unsigned>(std::time(nullptr)));
+    RainGenerator generator{static_cast<uint32_t>(std::time(nullptr))};
     for (int i = 0; i < 50; ++i) {
         for (int j = 0; j < 50; ++j) {
             if (50.0f - animationPhase < -5.0f) animationPhase -= 14.0f;
-            const int r = std::rand() % 100;
+            const int r = nextRainHeight(generator);
             const float height = static_cast<float>(r) + ((groundZ + 50.0f) - animationPhase);
             drawVerticalLine(static_cast<float>(2 * i - 50), static_cast<float>(2 * j - 50), height,
                              0.3f, 1.0f, 9);

@@ -26,9 +26,13 @@ protected:
         torsoHeight = legHeight = viewDistance = animationPhase = 0;
         triangleModel = {0, nullptr};
     }
-    void TearDown() override { triangleModel = savedModel; }
+    void TearDown() override {
+        triangleModel = savedModel;
+        lightingEnabled = savedLighting;
+    }
     GlTestContext gl;
     TriangleModel savedModel = triangleModel;
+    int32_t savedLighting = lightingEnabled;
 };
 
 // One frame in feedback, seen from above with window x, y = world x, y + 100 over the whole yard.
