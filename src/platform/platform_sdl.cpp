@@ -1,6 +1,7 @@
 // platform_sdl.cpp — the window-system layer on SDL2: window class, display mode, window, GL
 // context, message boxes, the message queue, cursor and clock.
 #include <SDL.h>
+#include <SDL_syswm.h>
 
 #include <chrono>
 #include <cstring>
@@ -63,6 +64,8 @@ static SDL_DisplayMode reservedDisplayMode;
 static PlatformWindow* fullscreenWindow;
 
 static int32_t cursorShowCount;
+
+static KeyReleaseTracker keyReleases;
 
 static bool quitPosted;
 static int32_t quitExitCode;
@@ -143,6 +146,8 @@ static int32_t sdlRegisterWindowClass(const char* className, WindowProcedure pro
     SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "0");
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return 0;
     SDL_DisableScreenSaver();
+    // The raw key events, for the releases SDL does not report (see KeyReleaseTracker).
+    SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE);
     // Keys are read as keys, never composed into text by an input method.
     SDL_StopTextInput();
     classRegistered = true;
@@ -165,6 +170,7 @@ static int32_t sdlUnregisterWindowClass(const char* className, ModuleHandle) {
     }
     displayModeReserved = false;
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    forgetSdlKeyboard(keyReleases);
     classRegistered = false;
     registeredProcedure = nullptr;
     return 1;
@@ -459,18 +465,55 @@ static SDL_Window* sdlWindowOfEvent(const SDL_Event& event) {
 }
 
 static EventTarget targetOfEvent(const SDL_Event& event) {
-    PlatformWindow* window =
-        event.type == SDL_QUIT ? newestWindow() : windowForSdlWindow(sdlWindowOfEvent(event));
+    PlatformWindow* window = windowForSdlWindow(sdlWindowOfEvent(event));
+    // A key that reached one of our windows before SDL saw it take the keyboard (without a window
+    // manager, keys go to the window under the pointer until a window takes the focus) belongs to
+    // the program's window. A key event of a window already gone is not this case.
+    bool keyWithoutWindow =
+        (event.type == SDL_KEYDOWN || event.type == SDL_KEYUP) && event.key.windowID == 0;
+    if (event.type == SDL_QUIT || keyWithoutWindow) window = newestWindow();
     if (window == nullptr) return {nullptr, nullptr};
     return {window, &window->minimised};
 }
 
-static bool sdlPeekMessage(WindowMessageRecord* message) {
-    if (SDL_WasInit(SDL_INIT_EVENTS) != 0) {
-        SDL_Event event;
-        while (SDL_PollEvent(&event) != 0) {
-            if (translateSdlEvent(event, targetOfEvent(event), message)) return true;
+// A raw X key event: presses are paired with SDL's event that follows; a release SDL will not
+// report becomes the key-up for the window that has the keyboard.
+static bool translateRawKeyEvent(const SDL_SysWMmsg* raw, WindowMessageRecord* message) {
+#if defined(SDL_VIDEO_DRIVER_X11)
+    if (raw == nullptr || raw->subsystem != SDL_SYSWM_X11) return false;
+    const XEvent& event = raw->msg.x11.event;
+    if (event.type == KeyPress) trackRawKeyPress(keyReleases, event.xkey.keycode);
+    if (event.type != KeyRelease) return false;
+    uint8_t virtualKey = keyReleasedUnseenBySdl(keyReleases, event.xkey.keycode);
+    PlatformWindow* window = windowForSdlWindow(SDL_GetKeyboardFocus());
+    if (window == nullptr) window = newestWindow();
+    if (virtualKey == 0 || window == nullptr) return false;
+    makeKeyUpMessage(window, virtualKey, message);
+    return true;
+#else
+    (void)raw;
+    (void)message;
+    return false;
+#endif
+}
+
+static bool takeEventMessage(WindowMessageRecord* message) {
+    SDL_Event event;
+    while (SDL_PollEvent(&event) != 0) {
+        if (event.type == SDL_SYSWMEVENT) {
+            if (translateRawKeyEvent(event.syswm.msg, message)) return true;
+            continue;
         }
+        trackSdlEvent(keyReleases, event);
+        if (translateSdlEvent(event, targetOfEvent(event), message)) return true;
+    }
+    return false;
+}
+
+static bool sdlPeekMessage(WindowMessageRecord* message) {
+    if (SDL_WasInit(SDL_INIT_EVENTS) != 0 && takeEventMessage(message)) {
+        trackDeliveredMessage(keyReleases, *message);
+        return true;
     }
     if (!quitPosted) return false;
     quitPosted = false;

@@ -231,6 +231,55 @@ bool translateSdlEvent(const SDL_Event& event, EventTarget target, WindowMessage
 }
 
 // ---------------------------------------------------------------------------------------------
+// Releases SDL does not report
+// ---------------------------------------------------------------------------------------------
+
+void trackRawKeyPress(KeyReleaseTracker& tracker, uint32_t physicalKey) {
+    tracker.pendingPhysicalPress = physicalKey;
+}
+
+void trackSdlEvent(KeyReleaseTracker& tracker, const SDL_Event& event) {
+    uint32_t physicalKey = tracker.pendingPhysicalPress;
+    tracker.pendingPhysicalPress = 0;
+    if (event.type != SDL_KEYDOWN && event.type != SDL_KEYUP) return;
+    uint8_t virtualKey = virtualKeyForSdlKey(event.key.keysym.sym, event.key.keysym.scancode);
+    if (virtualKey == 0) return;
+    bool down = event.type == SDL_KEYDOWN;
+    tracker.sdlDown[virtualKey] = down;
+    if (down && physicalKey != 0) tracker.physicalKey[virtualKey] = physicalKey;
+}
+
+void trackDeliveredMessage(KeyReleaseTracker& tracker, const WindowMessageRecord& message) {
+    if (message.wParam == 0 || message.wParam > 0xFF) return;
+    if (message.message == messageKeyDown) tracker.programDown[message.wParam] = true;
+    if (message.message == messageKeyUp) tracker.programDown[message.wParam] = false;
+}
+
+uint8_t keyReleasedUnseenBySdl(KeyReleaseTracker& tracker, uint32_t physicalKey) {
+    tracker.pendingPhysicalPress = 0;
+    if (physicalKey == 0) return 0;
+    for (int virtualKey = 1; virtualKey < 256; ++virtualKey) {
+        if (tracker.physicalKey[virtualKey] == physicalKey && tracker.programDown[virtualKey] &&
+            !tracker.sdlDown[virtualKey]) {
+            return static_cast<uint8_t>(virtualKey);
+        }
+    }
+    return 0;
+}
+
+void forgetSdlKeyboard(KeyReleaseTracker& tracker) {
+    for (bool& down : tracker.sdlDown) down = false;
+    tracker.pendingPhysicalPress = 0;
+}
+
+void makeKeyUpMessage(WindowHandle window, uint8_t virtualKey, WindowMessageRecord* message) {
+    message->window = window;
+    message->message = messageKeyUp;
+    message->wParam = virtualKey;
+    message->lParam = keyMessageLParam(false, false, false);
+}
+
+// ---------------------------------------------------------------------------------------------
 // Message boxes
 // ---------------------------------------------------------------------------------------------
 

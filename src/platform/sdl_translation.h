@@ -38,6 +38,37 @@ struct EventTarget {
 // nothing to the program (or its window is gone, as a key-up is lost when it reaches no window).
 bool translateSdlEvent(const SDL_Event& event, EventTarget target, WindowMessageRecord* message);
 
+// The release of a key that was already down when the window got the keyboard.
+//
+// SDL reports a key's release only if it saw the key go down while one of its windows had the
+// keyboard, and it forgets every held key when its focus window goes away. F1 is held down
+// through the mode switch that closes one window and opens the next, so SDL would swallow its
+// release: the program would keep F1 down and take the next press for the same one. The desktop
+// delivers every release to the window that has the keyboard; so does this layer, by watching
+// the window system's raw key events beside SDL's: a raw release of a physical key that went
+// down as a key the program still holds, and that SDL no longer reports, becomes the key-up.
+struct KeyReleaseTracker {
+    bool programDown[256];          // the program got the key-down and not yet the key-up
+    bool sdlDown[256];              // SDL reported the key down since its last release
+    uint32_t physicalKey[256];      // the window system's code of the key that went down as it
+    uint32_t pendingPhysicalPress;  // a raw press whose SDL key event comes next; 0 none
+};
+
+// A raw key press; SDL's own event for it follows directly.
+void trackRawKeyPress(KeyReleaseTracker& tracker, uint32_t physicalKey);
+// Every SDL event in queue order: SDL's key events (also for windows already gone) keep its view
+// of the keyboard; any other event ends the pairing with a raw press.
+void trackSdlEvent(KeyReleaseTracker& tracker, const SDL_Event& event);
+// A message handed to the program.
+void trackDeliveredMessage(KeyReleaseTracker& tracker, const WindowMessageRecord& message);
+// The virtual key whose release SDL will not report for this raw release, 0 when SDL will (or the
+// program does not hold the key).
+uint8_t keyReleasedUnseenBySdl(KeyReleaseTracker& tracker, uint32_t physicalKey);
+// SDL starts over with no key down when its window system is brought up again.
+void forgetSdlKeyboard(KeyReleaseTracker& tracker);
+// The key-up message for a release found by keyReleasedUnseenBySdl.
+void makeKeyUpMessage(WindowHandle window, uint8_t virtualKey, WindowMessageRecord* message);
+
 // Flags and buttons of the SDL box for a messageBox type (buttons | icon).
 struct MessageBoxLayout {
     uint32_t flags;
