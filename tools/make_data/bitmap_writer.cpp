@@ -65,7 +65,7 @@ static std::vector<uint8_t> infoHeaders(int width, int height, int bits, uint32_
     put32(out, imageBytes);
     put32(out, 2835);  // 72 dots per inch
     put32(out, 2835);
-    put32(out, paletteEntries == (1u << bits) ? 0 : paletteEntries);
+    put32(out, bits <= 8 && paletteEntries == (1u << bits) ? 0 : paletteEntries);
     put32(out, 0);
     return out;
 }

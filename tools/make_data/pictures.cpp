@@ -98,7 +98,8 @@ Picture paintGravel() {
         float rx = random.range(1.8f, 5.5f), ry = rx * random.range(0.55f, 1.0f);
         float turn = random.range(0, 3.14159f);
         float c = std::cos(turn), s = std::sin(turn);
-        Colour colour = scale(stones[random.next() % 5], random.range(0.85f, 1.15f));
+        const Colour& stone = stones[random.next() % 5];
+        Colour colour = scale(stone, random.range(0.85f, 1.15f));
         // Shadow to the lower right first, then the stone lit from the upper left.
         forEachNear(bigSize, bigSize, cx + 1.2f, cy + 1.2f, rx,
                     [&](int x, int y, float dx, float dy) {
