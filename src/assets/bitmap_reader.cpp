@@ -349,57 +349,49 @@ static const char* convertRows(const BitmapLayout& layout, uint8_t* out) {
 // row or the bitmap ends early, stay black; runs past the right edge are clipped.
 // ---------------------------------------------------------------------------------------------
 
-struct RunTarget {
-    const BitmapLayout* layout;
-    uint8_t* out;
-    int32_t x;
-    int32_t y;
-};
-
-static bool putRunPixel(RunTarget* target, uint32_t index) {
-    if (index >= target->layout->paletteCount) return false;
-    if (target->x < target->layout->width) {
-        const size_t at = size_t{3} * (size_t{1} * target->layout->width * target->y + target->x);
-        memcpy(target->out + at, &target->layout->palette[index], 3);
-    }
-    ++target->x;
-    return true;
-}
-
 static const char* decodeRuns(const BitmapLayout& layout, uint8_t* out) {
     const bool fourBit = layout.bitsPerPixel == 4;
+    const uint32_t width = static_cast<uint32_t>(layout.width);
+    const uint32_t height = static_cast<uint32_t>(layout.height);
     const uint8_t* data = layout.pixelData;
     const uint8_t* end = data + layout.pixelDataSize;
-    RunTarget target = {&layout, out, 0, 0};
-    while (target.y < layout.height) {
+    uint32_t x = 0, y = 0;  // x never passes the width, so no run of deltas can overflow it
+    while (y < height) {
         if (end - data < 2) return conversionErrorText;
         const uint32_t count = data[0], value = data[1];
         data += 2;
+        uint8_t* at = out + size_t{3} * (size_t{width} * y + x);
         if (count > 0) {
             // An encoded run: one colour, or for 4-bit pixels two colours taking turns.
-            for (uint32_t pixel = 0; pixel < count && target.x < layout.width; ++pixel) {
-                const uint32_t index = !fourBit ? value : pixel & 1 ? value & 0x0F : value >> 4;
-                if (!putRunPixel(&target, index)) return conversionErrorText;
-            }
+            const uint32_t visible = count < width - x ? count : width - x;
+            const uint32_t first = fourBit ? value >> 4 : value;
+            const uint32_t second = fourBit ? value & 0x0F : value;
+            if (visible > 0 && first >= layout.paletteCount) return conversionErrorText;
+            if (visible > 1 && second >= layout.paletteCount) return conversionErrorText;
+            for (uint32_t pixel = 0; pixel < visible; ++pixel, at += 3)
+                memcpy(at, &layout.palette[pixel & 1 ? second : first], 3);
+            x += visible;
         } else if (value == 0) {
-            target.x = 0, ++target.y;
+            x = 0, ++y;
         } else if (value == 1) {
             return nullptr;
         } else if (value == 2) {
             if (end - data < 2) return conversionErrorText;
-            target.x += data[0];
-            if (target.x > layout.width) target.x = layout.width;
-            target.y += data[1];
+            x = data[0] < width - x ? x + data[0] : width;
+            y += data[1];
             data += 2;
         } else {
             // An absolute run of `value` pixels, padded to a whole number of 16-bit words.
             const uint32_t bytes = fourBit ? (value + 1) / 2 : value;
             if (static_cast<size_t>(end - data) < bytes) return conversionErrorText;
-            for (uint32_t pixel = 0; pixel < value && target.x < layout.width; ++pixel) {
+            const uint32_t visible = value < width - x ? value : width - x;
+            for (uint32_t pixel = 0; pixel < visible; ++pixel, at += 3) {
                 const uint8_t byte = data[fourBit ? pixel / 2 : pixel];
                 const uint32_t index = !fourBit ? byte : pixel & 1 ? byte & 0x0F : byte >> 4;
-                if (!putRunPixel(&target, index)) return conversionErrorText;
+                if (index >= layout.paletteCount) return conversionErrorText;
+                memcpy(at, &layout.palette[index], 3);
             }
+            x += visible;
             const size_t padded = bytes + (bytes & 1);
             data = static_cast<size_t>(end - data) < padded ? end : data + padded;
         }

@@ -37,7 +37,7 @@ int32_t recordMessageBox(WindowHandle owner, const char* text, const char* capti
 }
 
 void put(Bytes& bytes, uint32_t value, int size) {
-    for (int at = 0; at < size; ++at) bytes.push_back(static_cast<uint8_t>(value >> 8 * at));
+    for (int at = 0; at < size; ++at) bytes.push_back(at < 4 ? uint8_t(value >> 8 * at) : 0);
 }
 
 // A 40-byte header and what follows it, behind a file header when pixelOffset is not 0.
@@ -50,6 +50,11 @@ Bytes infoFile(int32_t width, int32_t height, uint32_t bits, uint32_t compressio
     put(file, 0, 4);
     file.insert(file.end(), rest.begin(), rest.end());
     for (int at = 0; pixelOffset && at < 4; ++at) file[2 + at] = uint8_t(file.size() >> 8 * at);
+    return file;
+}
+
+Bytes with(Bytes file, size_t at, uint32_t value, int size = 4) {
+    for (int i = 0; i < size; ++i) file[at + i] = static_cast<uint8_t>(value >> 8 * i);
     return file;
 }
 
@@ -280,7 +285,7 @@ TEST_F(BitmapReader, FindsPixelsAfterTablesOfAnyLength) {
         EXPECT_EQ(colorTableSize(file.data()), 17);
         EXPECT_EQ(decodeGuarded(file), handPixels({"@0"}));
     }
-    EXPECT_EQ(decodeGuarded(infoFile(3, 1, 1, 0, 5, concat(handPalette(5), {0xA0, 0, 0, 0}))),
+    EXPECT_EQ(decodeGuarded(infoFile(3, 1, 1, 0, 300, concat(handPalette(300), {0xA0, 0, 0, 0}))),
               handPixels({"101"}));
     EXPECT_EQ(decodeGuarded(infoFile(1, 1, 24, 0, 2, concat(handPalette(2), {1, 2, 3, 0}))),
               (Bytes{3, 2, 1}));
@@ -303,6 +308,12 @@ TEST_F(BitmapReader, DecodesRunLengthEscapes) {
     // An absolute run of 5 nibbles padded to 4 bytes, two colours taking turns, a delta up a row.
     const Bytes rle4 = {0, 5, 0x12, 0x12, 0x10, 0, 0, 0, 2, 0x20, 0, 2, 1, 1, 3, 0x01, 0, 1};
     EXPECT_EQ(decodeGuarded(runFile(5, 3, 4, rle4)), handPixels({"12121", "20...", "...01"}));
+    // Deltas past the right edge add up to no more than the width: enough of them would otherwise
+    // carry the column past the largest integer and the next run before the picture.
+    Bytes deltas;
+    for (int i = 0; i < 8500000; ++i) deltas.insert(deltas.end(), {0, 2, 255, 0});
+    const Bytes tail = {1, 1, 0, 0, 1, 1, 0, 1};
+    EXPECT_EQ(decodeGuarded(runFile(2, 2, 8, concat(deltas, tail))), handPixels({"..", "1."}));
 }
 TEST_F(BitmapReader, ReadsTopDownRowsBottomFirst) {
     const Bytes top = {1, 2, 3, 4, 5, 6, 0, 0}, bottom = {7, 8, 9, 10, 11, 12, 0, 0};
@@ -313,9 +324,11 @@ TEST_F(BitmapReader, ReadsTopDownRowsBottomFirst) {
     EXPECT_EQ(pixels, decodeGuarded(infoFile(2, 2, 24, 0, 0, concat(bottom, top), 54)));
 }
 
-Bytes with(Bytes file, size_t at, uint32_t value, int size = 4) {
-    for (int i = 0; i < size; ++i) file[at + i] = static_cast<uint8_t>(value >> 8 * i);
-    return file;
+TEST_F(BitmapReader, KeepsTheTopEightBitsOfWiderChannels) {
+    const Bytes masks = {0, 0, 0xF0, 0x3F, 0, 0xFC, 0x0F, 0, 0xFF, 0x03, 0, 0};
+    const uint32_t pixel = 0x3FF << 20 | 0x200 << 10 | 0x0FF;
+    const Bytes file = infoFile(1, 1, 32, 3, 0, concat(masks, Bytes(4)), 66);
+    EXPECT_EQ(decodeGuarded(with(file, 66, pixel)), (Bytes{255, 128, 63}));
 }
 
 TEST_F(BitmapReader, RefusesImpossibleFilesWithTheirMessage) {
@@ -352,6 +365,7 @@ TEST_F(BitmapReader, RefusesImpossibleFilesWithTheirMessage) {
         {"unsigned core width", core, outOfMemory},
         {"top-down runs", with(rle, 22, -1), conversionError},
         {"run index beyond table", with(rle, 67, 3, 1), conversionError},
+        {"second colour beyond table", runFile(4, 1, 4, {2, 0x03, 0, 1}), conversionError},
         {"broken mask", with(fields, 58, 0x0F0F), conversionError},
         {"mask beyond pixel", with(fields, 58, 0x10000), conversionError},
         {"masks under the pixels", with(fields, 10, 54), conversionError},
