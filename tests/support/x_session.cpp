@@ -188,6 +188,7 @@ bool XSession::startProgram() {
     char errorsPath[] = "/tmp/kalimbor-e2e-stderr-XXXXXX";
     int errorsFd = mkstemp(errorsPath);
     if (errorsFd < 0) return false;
+    if (!errorsPath_.empty()) unlink(errorsPath_.c_str());
     errorsPath_ = errorsPath;
     programExitCode_ = -1;
     programPid_ = fork();
