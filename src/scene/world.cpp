@@ -82,8 +82,8 @@ const float yellowLightDiffuse[4] = {1.0f, 1.0f, 0.0f, 1.0f};
 // ---- the steps of a frame -----------------------------------------------------------------------
 
 // A light 50 units above the ground point (groundX, groundY). The position is handed over while
-// the modelview holds the view transform, so GL pins the light to the world. The spot direction
-// keeps its GL meaning only nominally: the cut-off stays at 180 degrees, so it narrows nothing.
+// the modelview holds the view transform, so GL pins the light to the world. The spot direction is
+// handed over as well, but with the cut-off left at 180 degrees it narrows nothing.
 static void placeLight(GLenum light, const float ambient[4], const float diffuse[4], float groundX,
                        float groundY) {
     float ambientNow[4];
