@@ -143,7 +143,7 @@ static const char* readHeaderFields(const uint8_t* header, BitmapLayout* layout)
     if (layout->width <= 0 || height == 0 || planes != 1 ||
         !depthAccepts(layout->bitsPerPixel, layout->compression))
         return conversionErrorText;
-    // Run-length data is always stored bottom row first; a top-down one is not a bitmap.
+    // Run-length bitmaps are bottom-up by definition; a top-down one is malformed.
     if (layout->topDown && layout->compression != compressionNone &&
         layout->compression != compressionBitFields)
         return conversionErrorText;
@@ -207,7 +207,8 @@ static const char* readLayout(const uint8_t* bytes, size_t size, BitmapLayout* l
     size_t pixelStart = tableEnd;
     if (fileHeader) {
         pixelStart = readU32(bytes + 10);
-        // Masks that the pixel data would overlap were never written: the layout is unknown.
+        // Pixel data that starts inside the headers, or over masks that the writer therefore
+        // never wrote, describes nothing we could draw.
         if (pixelStart < headerStart + headerSize + maskBytes) return conversionErrorText;
     }
     if (pixelStart > size) return conversionErrorText;
