@@ -184,6 +184,10 @@ int XSession::screenHeight() const {
 // ---------------------------------------------------------------------------------------------
 
 bool XSession::startProgram() {
+    return startProgram(KALIMBOR_BINARY, KALIMBOR_DATA_DIR);
+}
+
+bool XSession::startProgram(const std::string& binary, const std::string& folder) {
     if (!ready() || programPid_ > 0) return false;
     char errorsPath[] = "/tmp/kalimbor-e2e-stderr-XXXXXX";
     int errorsFd = mkstemp(errorsPath);
@@ -197,11 +201,11 @@ bool XSession::startProgram() {
         dup2(devNull, STDIN_FILENO);
         dup2(devNull, STDOUT_FILENO);
         dup2(errorsFd, STDERR_FILENO);
-        if (chdir(KALIMBOR_DATA_DIR) != 0) _exit(126);
+        if (chdir(folder.c_str()) != 0) _exit(126);
         setenv("DISPLAY", displayName_.c_str(), 1);
         setenv("SDL_VIDEODRIVER", "x11", 1);
         unsetenv("WAYLAND_DISPLAY");
-        execl(KALIMBOR_BINARY, KALIMBOR_BINARY, static_cast<char*>(nullptr));
+        execl(binary.c_str(), binary.c_str(), static_cast<char*>(nullptr));
         _exit(127);
     }
     close(errorsFd);

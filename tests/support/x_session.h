@@ -69,6 +69,9 @@ public:
     // ---- the program ----
     // Starts KALIMBOR_BINARY in KALIMBOR_DATA_DIR on this screen, its standard error captured.
     bool startProgram();
+    // The same for another program file (an installed launcher) or working folder (a damaged copy
+    // of the data).
+    bool startProgram(const std::string& binary, const std::string& folder);
     bool programRunning();
     // Waits for the program to end; the exit code, or 128 + signal number when a signal ended it.
     bool waitForExit(int timeoutMs, int* exitCode);
