@@ -6,64 +6,29 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <filesystem>
 #include <fstream>
-#include <iterator>
-#include <utility>
 
-#include "platform/platform.h"
+#include "support/scripted_platform.h"
+#include "support/test_files.h"
 
 namespace {
 
-using Bytes = std::vector<uint8_t>;
 using Texts = std::vector<std::string>;
 const char unknownFormat[] = "Unknown DIB file format.";
 const char conversionError[] = "Image file conversion error.";
 const char outOfMemory[] = "Out of memory.";
-Texts messages;
 
-int32_t recordMessageBox(WindowHandle owner, const char* text, const char* caption, uint32_t type) {
-    EXPECT_TRUE(owner == reinterpret_cast<WindowHandle>(0x5EED) && type == messageBoxOk);
-    EXPECT_STREQ(caption, "Error");
-    messages.push_back(text);
-    return messageBoxAnswerOk;
-}
-
-Bytes with(Bytes file, size_t at, uint32_t value, int size = 4) {
-    for (int i = 0; i < size; ++i) file[at + i] = static_cast<uint8_t>(value >> 8 * i);
-    return file;
-}
-
-Bytes concat(Bytes first, const Bytes& second) {
-    first.insert(first.end(), second.begin(), second.end());
-    return first;
-}
-
-// A 40-byte header and what follows it, behind a file header when pixelOffset is not 0.
-Bytes infoFile(int32_t width, int32_t height, uint32_t bits, uint32_t compression, uint32_t used,
-               const Bytes& rest, uint32_t pixelOffset = 0) {
-    Bytes file = with(with(with(with(Bytes(40), 0, 40), 4, width), 8, height), 12, 1, 2);
-    file = with(with(with(file, 14, bits, 2), 16, compression), 32, used);
-    if (pixelOffset)
-        file = concat(with(with(Bytes(14), 0, 'B' | 'M' << 8, 2), 10, pixelOffset), file);
-    return concat(file, rest);
-}
-
-Bytes readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), {});
+// A message as the user sees it: caption "Error", an OK button, owned by the focused window.
+std::string box(const std::string& text) {
+    return "[Error] " + text + " (none, ok) owned";
 }
 
 // Pixels of a decoded image with no message shown, or nothing after exactly one message.
 Bytes take(RgbImage* image, int32_t* height = nullptr) {
-    EXPECT_EQ(messages.size(), image ? 0u : 1u);
-    if (!image) return {};
-    Bytes pixels(image->pixels, image->pixels + size_t{3} * image->width * image->height);
-    if (height) *height = image->height;
-    free(image->pixels);
-    free(image);
-    return pixels;
+    EXPECT_EQ(scripted.messageBoxes.size(), image ? 0u : 1u);
+    const DecodedImage taken = takeImage(image);
+    if (height) *height = taken.height;
+    return taken.rgb;
 }
 
 // Decodes a copy that ends where an unreadable page starts: a read past the end faults.
@@ -80,29 +45,16 @@ Bytes decodeGuarded(const Bytes& file) {
     return pixels;
 }
 
-class BitmapReader : public ::testing::Test {
-protected:
-    void SetUp() override {
-        layer = sdlPlatformLayer;
-        layer.messageBox = recordMessageBox;
-        layer.getFocus = [] { return reinterpret_cast<WindowHandle>(0x5EED); };
-        previous = std::exchange(platform, &layer);
-        messages.clear();
-        std::string pattern = ::testing::TempDir() + "bitmap_reader_XXXXXX";
-        folder = mkdtemp(pattern.data());
-    }
-    void TearDown() override {
-        platform = previous;
-        std::filesystem::remove_all(folder);
-    }
+struct BitmapReader : ::testing::Test {
+    ScriptedPlatformSession session;
+    TempFolder temp;
+    const std::string folder = temp.path;
+    BitmapReader() { scripted.focus = reinterpret_cast<WindowHandle>(0x5EED); }
     void expectRefused(const Bytes& file, const char* text, int what) {
-        messages.clear();
+        scripted.messageBoxes.clear();
         EXPECT_TRUE(decodeGuarded(file).empty()) << what;
-        EXPECT_EQ(messages, Texts{text}) << what;
+        EXPECT_EQ(scripted.messageBoxSummaries(), Texts{box(text)}) << what;
     }
-    PlatformLayer layer;
-    const PlatformLayer* previous;
-    std::string folder;
 };
 
 void runImageMagick(const std::string& arguments) {
@@ -116,8 +68,8 @@ void runImageMagick(const std::string& arguments) {
 Bytes toInfoHeader(Bytes file, bool keepMasks) {
     const size_t cut = keepMasks ? 72 : 84;
     file.erase(file.begin() + 14 + 124 - cut, file.begin() + 14 + 124);
-    file = with(with(file, 14, 40), 10, file[10] + 256 * file[11] - cut);
-    return with(keepMasks ? file : with(file, 30, 0), 2, file.size());
+    file = withField(withField(file, 14, 40), 10, file[10] + 256 * file[11] - cut);
+    return withField(keepMasks ? file : withField(file, 30, 0), 2, file.size());
 }
 
 Bytes flipRows(const Bytes& rgb, int width) {
@@ -159,7 +111,7 @@ TEST_F(BitmapReader, MatchesImageMagickPixelForPixel) {
             Bytes file = readFile(bmp);
             if (variant.format == std::string("BMP")) {
                 file = toInfoHeader(file, variant.compression == 3);
-                std::ofstream(bmp).write(reinterpret_cast<const char*>(file.data()), file.size());
+                writeFile(bmp, file);
             }
             ASSERT_EQ(file[file[14] == 12 ? 24 : 28], variant.bits);
             ASSERT_EQ(file[14] == 12 ? 0 : file[30], variant.compression);
@@ -179,7 +131,7 @@ TEST_F(BitmapReader, MatchesImageMagickPixelForPixel) {
     runImageMagick("-size 3x2 xc:red BMP:" + bmp);
     ASSERT_EQ(readFile(bmp)[14], 124);
     for (uint8_t size : {124, 108})
-        expectRefused(with(readFile(bmp), 14, size), unknownFormat, size);
+        expectRefused(withField(readFile(bmp), 14, size), unknownFormat, size);
 }
 
 // Palette entry i of the hand-made files: blue, green, red (and reserved for 4-byte entries).
@@ -205,32 +157,33 @@ Bytes handPixels(std::initializer_list<const char*> rows) {
 }
 
 Bytes runFile(int32_t width, int32_t height, uint32_t bits, const Bytes& stream) {
-    return infoFile(width, height, bits, bits == 8 ? 1 : 2, 3, concat(handPalette(3), stream), 66);
+    return bitmapFile(width, height, bits, bits == 8 ? 1 : 2, 3, concat(handPalette(3), stream),
+                      66);
 }
 
 TEST_F(BitmapReader, ReadsWhatEncodersRarelyWrite) {
     // Without a file header the pixels start after the colours-used entries, a count cut to 16
     // bits; a table longer than the depth can index still takes up its room.
     for (uint32_t used : {17u, 0x10011u}) {
-        const Bytes file = infoFile(2, 1, 8, 0, used, concat(handPalette(17), {16, 0, 0, 0}));
+        const Bytes file = bitmapFile(2, 1, 8, 0, used, concat(handPalette(17), {16, 0, 0, 0}));
         EXPECT_EQ(colorTableSize(file.data()), 17);
         EXPECT_EQ(decodeGuarded(file), handPixels({"@0"}));
     }
-    EXPECT_EQ(decodeGuarded(infoFile(3, 1, 1, 0, 300, concat(handPalette(300), {0xA0, 0, 0, 0}))),
+    EXPECT_EQ(decodeGuarded(bitmapFile(3, 1, 1, 0, 300, concat(handPalette(300), {0xA0, 0, 0, 0}))),
               handPixels({"101"}));
-    EXPECT_EQ(decodeGuarded(infoFile(1, 1, 24, 0, 2, concat(handPalette(2), {1, 2, 3, 0}))),
+    EXPECT_EQ(decodeGuarded(bitmapFile(1, 1, 24, 0, 2, concat(handPalette(2), {1, 2, 3, 0}))),
               (Bytes{3, 2, 1}));
     // Top row first in the file: bottom row first in the image, with a positive height.
     const Bytes top = {1, 2, 3, 4, 5, 6, 0, 0}, bottom = {7, 8, 9, 10, 11, 12, 0, 0};
-    const Bytes topDown = infoFile(2, -2, 24, 0, 0, concat(top, bottom), 54);
+    const Bytes topDown = bitmapFile(2, -2, 24, 0, 0, concat(top, bottom), 54);
     int32_t height = 0;
     EXPECT_EQ(take(decodeBitmapFile(topDown.data(), topDown.size()), &height),
-              decodeGuarded(infoFile(2, 2, 24, 0, 0, concat(bottom, top), 54)));
+              decodeGuarded(bitmapFile(2, 2, 24, 0, 0, concat(bottom, top), 54)));
     EXPECT_EQ(height, 2);
     // Channels wider than 8 bits keep their top 8 bits.
     const Bytes masks = {0, 0, 0xF0, 0x3F, 0, 0xFC, 0x0F, 0, 0xFF, 0x03, 0, 0};
-    const Bytes wide = with(concat(masks, Bytes(4)), 12, 0x3FF << 20 | 0x200 << 10 | 0x0FF);
-    EXPECT_EQ(decodeGuarded(infoFile(1, 1, 32, 3, 0, wide, 66)), (Bytes{255, 128, 63}));
+    const Bytes wide = withField(concat(masks, Bytes(4)), 12, 0x3FF << 20 | 0x200 << 10 | 0x0FF);
+    EXPECT_EQ(decodeGuarded(bitmapFile(1, 1, 32, 3, 0, wide, 66)), (Bytes{255, 128, 63}));
 }
 
 TEST_F(BitmapReader, DecodesRunLengthEscapes) {
@@ -250,30 +203,30 @@ TEST_F(BitmapReader, DecodesRunLengthEscapes) {
 
 TEST_F(BitmapReader, RefusesImpossibleFilesWithTheirMessage) {
     const Bytes base =
-        infoFile(2, 2, 8, 0, 4, concat(handPalette(4), {1, 2, 0, 0, 3, 0, 0, 0}), 70);
+        bitmapFile(2, 2, 8, 0, 4, concat(handPalette(4), {1, 2, 0, 0, 3, 0, 0, 0}), 70);
     const Bytes rle = runFile(4, 1, 8, {2, 1, 0, 1});
     const Bytes masks = {0x00, 0x7C, 0, 0, 0xE0, 0x03, 0, 0, 0x1F, 0, 0, 0, 0xFF, 0x7F, 0, 0};
-    const Bytes fields = infoFile(1, 1, 16, 3, 0, masks, 66);
+    const Bytes fields = bitmapFile(1, 1, 16, 3, 0, masks, 66);
     for (const Bytes& good : {base, rle, fields}) EXPECT_FALSE(decodeGuarded(good).empty());
     const std::pair<Bytes, const char*> cases[] = {
-        {with(base, 14, 64), unknownFormat},      // header size
-        {with(base, 18, 0), conversionError},     // width
-        {with(base, 22, 0), conversionError},     // height
-        {with(base, 26, 2, 2), conversionError},  // planes
-        {with(base, 28, 3, 2), conversionError},  // bits per pixel
-        {with(base, 30, 2), conversionError},     // compression that does not fit the depth
-        {with(base, 30, 4), conversionError},     // or is unknown
-        {with(base, 46, 3), conversionError},     // index 3 beyond a table of 3
-        {infoFile(2, 1, 1, 0, 1, {9, 9, 9, 0, 0x40, 0, 0, 0}), conversionError},
-        {with(base, 10, 1000), conversionError},  // pixel data beyond the file
-        {with(base, 18, 16385), outOfMemory},
-        {with(base, 22, 0x80000000), outOfMemory},
+        {withField(base, 14, 64), unknownFormat},      // header size
+        {withField(base, 18, 0), conversionError},     // width
+        {withField(base, 22, 0), conversionError},     // height
+        {withField(base, 26, 2, 2), conversionError},  // planes
+        {withField(base, 28, 3, 2), conversionError},  // bits per pixel
+        {withField(base, 30, 2), conversionError},     // compression that does not fit the depth
+        {withField(base, 30, 4), conversionError},     // or is unknown
+        {withField(base, 46, 3), conversionError},     // index 3 beyond a table of 3
+        {bitmapFile(2, 1, 1, 0, 1, {9, 9, 9, 0, 0x40, 0, 0, 0}), conversionError},
+        {withField(base, 10, 1000), conversionError},  // pixel data beyond the file
+        {withField(base, 18, 16385), outOfMemory},
+        {withField(base, 22, 0x80000000), outOfMemory},
         {{12, 0, 0, 0, 1, 0x80, 1, 0, 1, 0, 24, 0}, outOfMemory},  // core width is unsigned
-        {with(rle, 22, -1), conversionError},                      // top-down runs
-        {with(rle, 67, 3, 1), conversionError},                    // run colours beyond the table
+        {withField(rle, 22, -1), conversionError},                 // top-down runs
+        {withField(rle, 67, 3, 1), conversionError},               // run colours beyond the table
         {runFile(4, 1, 4, {2, 0x03, 0, 1}), conversionError},
-        {with(fields, 58, 0x0F0F), conversionError},  // a broken mask
-        {with(fields, 10, 54), conversionError},      // masks where the pixels are
+        {withField(fields, 58, 0x0F0F), conversionError},  // a broken mask
+        {withField(fields, 10, 54), conversionError},      // masks where the pixels are
     };
     for (int i = 0; i < int(std::size(cases)); ++i)
         expectRefused(cases[i].first, cases[i].second, i);
@@ -281,23 +234,24 @@ TEST_F(BitmapReader, RefusesImpossibleFilesWithTheirMessage) {
 
 TEST_F(BitmapReader, RefusesEveryTruncation) {
     const Bytes files[] = {
-        infoFile(5, 2, 24, 0, 0, Bytes(32, 0x5A), 54),
-        infoFile(3, 2, 4, 0, 16, concat(handPalette(16), {0x12, 0x30, 0, 0, 0xF0, 0xE0, 0, 0})),
+        bitmapFile(5, 2, 24, 0, 0, Bytes(32, 0x5A), 54),
+        bitmapFile(3, 2, 4, 0, 16, concat(handPalette(16), {0x12, 0x30, 0, 0, 0xF0, 0xE0, 0, 0})),
         runFile(4, 3, 8, {3, 1, 0, 0, 0, 3, 2, 0, 1, 0, 5, 2, 0, 0, 0, 2, 2, 0, 1, 1, 0, 1}),
         runFile(5, 2, 4, {0, 5, 0x12, 0x12, 0x10, 0, 0, 2, 1, 1, 3, 0x01, 0, 0, 0, 1}),
         concat(concat({12, 0, 0, 0, 3, 0, 1, 0, 1, 0, 8, 0}, handPalette(256, 3)), {255, 7, 9}),
     };
     for (const Bytes& file : files) {
-        messages.clear();
+        scripted.messageBoxes.clear();
         const Bytes whole = decodeGuarded(file);
         const size_t headerEnd = file[0] == 'B' ? 14 + file[14] : file[0];
         for (size_t length = 0; length < file.size(); ++length) {
-            messages.clear();
+            scripted.messageBoxes.clear();
             const Bytes pixels = decodeGuarded(Bytes(file.begin(), file.begin() + length));
             // Only a missing end-of-bitmap escape or last-row padding may go unnoticed.
             if (!pixels.empty()) EXPECT_TRUE(pixels == whole && length >= file.size() - 3);
             if (pixels.empty())
-                EXPECT_EQ(messages, Texts{length < headerEnd ? unknownFormat : conversionError});
+                EXPECT_EQ(scripted.messageBoxSummaries(),
+                          Texts{box(length < headerEnd ? unknownFormat : conversionError)});
         }
     }
 }
@@ -305,18 +259,19 @@ TEST_F(BitmapReader, RefusesEveryTruncation) {
 TEST_F(BitmapReader, ReportsFilesThatCannotBeOpened) {
     std::ofstream(folder + "/empty.bmp").close();
     for (const std::string& path : {folder + "/missing.bmp", folder + "/empty.bmp", folder}) {
-        messages.clear();
+        scripted.messageBoxes.clear();
         EXPECT_EQ(readBitmapFile(path.c_str()), nullptr);
-        EXPECT_EQ(messages, Texts{"Failed to open DIB file " + path + ".\n"});
+        EXPECT_EQ(scripted.messageBoxSummaries(),
+                  Texts{box("Failed to open DIB file " + path + ".\n")});
     }
     // Too long for the 256-character message: the end of the path stays, after "...", and a
     // two-byte character is never cut in half, whichever byte the cut falls on.
     for (std::string path : {folder + "/", folder + "/x"}) {
         for (int i = 0; i < 150; ++i) path += "\xC3\xA4";
-        messages.clear();
+        scripted.messageBoxes.clear();
         EXPECT_EQ(readBitmapFile((path += "/name.bmp").c_str()), nullptr);
         const std::string start = "Failed to open DIB file ...";
-        const std::string text = messages.at(0), tail = text.substr(start.size());
+        const std::string text = scripted.messageBoxes.at(0).text, tail = text.substr(start.size());
         EXPECT_TRUE(text.size() == 255 || text.size() == 254) << text.size();
         EXPECT_EQ(text.substr(0, start.size()), start);
         EXPECT_NE(tail[0] & 0xC0, 0x80);
