@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
+#include <cmath>
 #include <string>
 
 #include "assets/texture_set.h"
@@ -12,20 +14,18 @@
 
 namespace {
 
-struct FontFixture : ::testing::Test {
+using Glyphs = std::vector<std::array<float, 3>>;  // overlay x, y of the quad and its cell
+
+struct Font : ::testing::Test {
     GlTestContext gl{1024, 768};
-    GLuint sheet = 0;
 
     void SetUp() override {
         ASSERT_TRUE(gl.valid());
-        unsigned char picture[4 * 4 * 3];
-        for (int i = 0; i < 4 * 4 * 3; i += 3)
-            picture[i] = 200, picture[i + 1] = 100, picture[i + 2] = 50;
-        glGenTextures(1, &sheet);
-        glBindTexture(GL_TEXTURE_2D, sheet);
+        const unsigned char picture[4 * 4 * 3] = {};
+        glGenTextures(1, &textures[0]);
+        glBindTexture(GL_TEXTURE_2D, textures[0]);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
         glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, 4, 4, 0, GL_RGB, GL_UNSIGNED_BYTE, picture);
-        textures[0] = sheet;
         glEnable(GL_TEXTURE_2D);
         glEnable(GL_CULL_FACE);  // the program keeps back faces culled while it prints
         createGlyphLists();
@@ -35,89 +35,54 @@ struct FontFixture : ::testing::Test {
         glMatrixMode(GL_MODELVIEW);
         glTranslatef(50, 7, 0);
     }
-    void TearDown() override {
-        deleteGlyphLists();
-        textures[0] = 0;
-    }
+    void TearDown() override { deleteGlyphLists(); }
 
-    // The glyphs drawn, each as its four distinct corners. GL reports a quad that survived
-    // culling as two triangles.
-    std::vector<std::vector<FeedbackVertex>> print(int x, int y, const char* text, int set) {
-        auto triangles = captureFeedback([&] { drawText(x, y, text, set); });
-        std::vector<std::vector<FeedbackVertex>> glyphs;
+    // The glyphs printed, each a 16 x 16 quad (two triangles once it survived culling) showing
+    // one 1/16 x 1/16 cell of the sheet; cells count left to right and top to bottom.
+    static Glyphs print(int x, int y, const char* text, int set) {
+        const auto triangles = captureFeedback([&] { drawText(x, y, text, set); });
         EXPECT_EQ(triangles.size() % 2, 0u);
+        Glyphs glyphs;
         for (size_t i = 0; i + 1 < triangles.size(); i += 2) {
-            std::vector<FeedbackVertex> corners;
+            float low[4] = {1e9, 1e9, 1e9, 1e9}, high[4] = {-1e9, -1e9, -1e9, -1e9};
             for (size_t k : {i, i + 1})
+                for (const FeedbackVertex& v : triangles[k].vertices) {
+                    const float values[4] = {v.x, v.y, v.s, v.t};
+                    for (int c = 0; c < 4; ++c) {
+                        low[c] = std::min(low[c], values[c]);
+                        high[c] = std::max(high[c], values[c]);
+                    }
+                }
+            for (size_t k : {i, i + 1})  // not mirrored: the lower-left corner shows the cell's
                 for (const FeedbackVertex& v : triangles[k].vertices)
-                    if (std::none_of(corners.begin(), corners.end(), [&](const FeedbackVertex& c) {
-                            return c.x == v.x && c.y == v.y;
-                        }))
-                        corners.push_back(v);
-            glyphs.push_back(corners);
+                    if (v.x == low[0] && v.y == low[1]) EXPECT_TRUE(v.s == low[2] && v.t == low[3]);
+            EXPECT_TRUE(high[0] - low[0] == 16 && high[1] - low[1] == 16);
+            EXPECT_TRUE(high[2] - low[2] == 1 / 16.0f && high[3] - low[3] == 1 / 16.0f);
+            glyphs.push_back({low[0], low[1], std::round(low[2] * 16 + (1 - high[3]) * 256)});
         }
         return glyphs;
     }
 };
 
-// A 16 x 16 quad at (x, y) showing the 1/16 x 1/16 part of the sheet whose lower-left is (s, t).
-void expectQuad(const std::vector<FeedbackVertex>& glyph, float x, float y, float s, float t) {
-    ASSERT_EQ(glyph.size(), 4u);
-    for (int corner = 0; corner < 4; ++corner) {
-        const float right = corner & 1, up = corner >> 1;
-        EXPECT_TRUE(std::any_of(glyph.begin(), glyph.end(),
-                                [&](const FeedbackVertex& v) {
-                                    return v.x == x + 16 * right && v.y == y + 16 * up &&
-                                           v.s == s + right / 16 && v.t == t + up / 16;
-                                }))
-            << "corner (" << x + 16 * right << ", " << y + 16 * up << ") of the quad at s " << s
-            << " t " << t;
-    }
-}
-
-// Glyph cell `cell` of the sheet, counted left to right and top to bottom, 16 to a row.
-void expectCell(const std::vector<FeedbackVertex>& glyph, float x, float y, int cell) {
-    expectQuad(glyph, x, y, (cell % 16) / 16.0f, 1 - (cell / 16 + 1) / 16.0f);
-}
-
-}  // namespace
-
-TEST_F(FontFixture, PrintsLettersFromTheirCellsTwelveUnitsApart) {
-    auto quads = print(2, 2, "AB", 0);
-    ASSERT_EQ(quads.size(), 2u);
-    // "A" is cell 33, row 2 column 1 of the sheet; "B" follows 12 units on, overlapping it.
-    expectQuad(quads[0], 2, 2, 1 / 16.0f, 13 / 16.0f);
-    expectQuad(quads[1], 14, 2, 2 / 16.0f, 13 / 16.0f);
-}
-
-TEST_F(FontFixture, ByteToGlyphDependsOnTheSet) {
-    // Set 0: the line feed prints nothing and does not advance.
-    auto plain = print(0, 0, "A\nB", 0);
-    ASSERT_EQ(plain.size(), 2u);
-    expectCell(plain[1], 12, 0, 34);
-    // Set 1: the same bytes land 96 cells further on, the line feed on cell 106.
-    auto second = print(0, 0, "A\nB", 1);
-    ASSERT_EQ(second.size(), 3u);
-    expectCell(second[0], 0, 0, 161);
-    expectCell(second[1], 12, 0, 106);
-    expectCell(second[2], 24, 0, 162);
-    // Bytes 160..255 count negative and show the glyphs of set 0 in set 1: byte 200 is "H".
-    auto high = print(0, 0, "\xC8\x90", 1);  // 144 has no cell in set 1
-    ASSERT_EQ(high.size(), 1u);
-    expectCell(high[0], 0, 0, 'H' - 32);
+TEST_F(Font, BytesPrintTheirSetsCellsTwelveUnitsApart) {
+    EXPECT_EQ(print(2, 2, "AB", 0), (Glyphs{{2, 2, 33}, {14, 2, 34}}));
+    // Set 0: the line feed prints nothing and does not advance; set 1: it is cell 106.
+    EXPECT_EQ(print(0, 0, "A\nB", 0), (Glyphs{{0, 0, 33}, {12, 0, 34}}));
+    EXPECT_EQ(print(0, 0, "A\nB", 1), (Glyphs{{0, 0, 161}, {12, 0, 106}, {24, 0, 162}}));
+    // Bytes 160..255 count negative and show set 0's glyphs in set 1: byte 200 is "H"; 144 has
+    // no cell in set 1.
+    EXPECT_EQ(print(0, 0, "\xC8\x90", 1), (Glyphs{{0, 0, 'H' - 32}}));
     // Any set above 1 is set 1; below 0 nothing at all is printed.
-    auto clamped = print(0, 0, "A\n", 5);
-    ASSERT_EQ(clamped.size(), 2u);
-    expectCell(clamped[1], 12, 0, 106);
+    EXPECT_EQ(print(0, 0, "A\n", 5), (Glyphs{{0, 0, 161}, {12, 0, 106}}));
     std::string everyByte;
     for (int b = 1; b < 256; ++b) everyByte += static_cast<char>(b);
     EXPECT_TRUE(print(0, 0, everyByte.c_str(), -1).empty());
 }
 
-TEST_F(FontFixture, LeavesFixedStateAndTheCallersMatrices) {
-    GLfloat before[2][16], after[2][16];
-    glGetFloatv(GL_PROJECTION_MATRIX, before[0]);
-    glGetFloatv(GL_MODELVIEW_MATRIX, before[1]);
+TEST_F(Font, LeavesFixedStateAndTheCallersMatrices) {
+    GLfloat before[32], after[32];
+    glGetFloatv(GL_PROJECTION_MATRIX, before);
+    glGetFloatv(GL_MODELVIEW_MATRIX, before + 16);
     for (const char* text : {"AB", ""}) {
         glDisable(GL_LIGHTING);
         glDisable(GL_DEPTH_TEST);
@@ -129,9 +94,11 @@ TEST_F(FontFixture, LeavesFixedStateAndTheCallersMatrices) {
         EXPECT_TRUE(glIsEnabled(GL_LIGHTING) && glIsEnabled(GL_DEPTH_TEST) &&
                     !glIsEnabled(GL_BLEND))
             << '"' << text << '"';
-        glGetFloatv(GL_PROJECTION_MATRIX, after[0]);
-        glGetFloatv(GL_MODELVIEW_MATRIX, after[1]);
-        EXPECT_TRUE(std::equal(&after[0][0], &after[0][0] + 32, &before[0][0]));
+        glGetFloatv(GL_PROJECTION_MATRIX, after);
+        glGetFloatv(GL_MODELVIEW_MATRIX, after + 16);
+        EXPECT_TRUE(std::equal(after, after + 32, before));
     }
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }
+
+}  // namespace
