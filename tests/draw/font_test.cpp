@@ -53,7 +53,8 @@ struct Font : ::testing::Test {
                         high[c] = std::max(high[c], values[c]);
                     }
                 }
-            for (size_t k : {i, i + 1})  // not mirrored: the lower-left corner shows the cell's
+            // Not mirrored: the quad's lower-left corner shows the cell's lower-left.
+            for (size_t k : {i, i + 1})
                 for (const FeedbackVertex& v : triangles[k].vertices)
                     if (v.x == low[0] && v.y == low[1]) EXPECT_TRUE(v.s == low[2] && v.t == low[3]);
             EXPECT_TRUE(high[0] - low[0] == 16 && high[1] - low[1] == 16);
