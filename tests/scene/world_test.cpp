@@ -10,29 +10,21 @@
 #include "assets/model.h"
 #include "scene/viewer.h"
 #include "support/gl_test_context.h"
+#include "support/scripted_platform.h"
 
 // The lighting flag as the program starts, before any test has touched it.
 static const int32_t lightingAtStart = lightingEnabled;
 
-class World : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ASSERT_TRUE(gl.valid());
-        // A viewer at the origin looking straight down, nothing moving, no hangar model.
-        worldOffsetX = worldOffsetY = groundZ = velocityX = velocityY = 0;
-        headingRate = heading = pitchRate = pitchAccumulator = pitch = 0;
-        walkDirection = strafeDirection = forwardTilt = sideTilt = walkPhase = strafePhase = 0;
-        raiseHeld = crouchHeld = 0;
-        torsoHeight = legHeight = viewDistance = animationPhase = 0;
-        triangleModel = {0, nullptr};
-    }
-    void TearDown() override {
-        triangleModel = savedModel;
-        lightingEnabled = savedLighting;
-    }
+// A viewer at the origin looking straight down, nothing moving, no hangar model.
+struct World : ::testing::Test {
     GlTestContext gl;
     TriangleModel savedModel = triangleModel;
-    int32_t savedLighting = lightingEnabled;
+    void SetUp() override {
+        ASSERT_TRUE(gl.valid());
+        resetProgramState();
+        triangleModel = {0, nullptr};
+    }
+    void TearDown() override { triangleModel = savedModel; }
 };
 
 // One frame in feedback, seen from above with window x, y = world x, y + 100 over the whole yard.
