@@ -76,38 +76,29 @@ static std::string readDisplayNumber(int fd) {
     return "";
 }
 
-static std::string textProperty(Display* display, Window window, const char* name) {
-    Atom property = XInternAtom(display, name, False);
+// A property's items in the given format (8 for text; 32 for numbers, which Xlib hands back as
+// longs); empty when the window does not have it.
+template <typename Item>
+static std::vector<Item> property(Display* display, Window window, const char* name,
+                                  int wantedFormat) {
     Atom type;
     int format;
     unsigned long count, after;
     unsigned char* data = nullptr;
-    std::string text;
-    if (XGetWindowProperty(display, window, property, 0, 1024, False, AnyPropertyType, &type,
-                           &format, &count, &after, &data) == Success &&
-        data != nullptr && format == 8) {
-        text.assign(reinterpret_cast<char*>(data), count);
+    std::vector<Item> items;
+    if (XGetWindowProperty(display, window, XInternAtom(display, name, False), 0, 1024, False,
+                           AnyPropertyType, &type, &format, &count, &after, &data) == Success &&
+        data != nullptr && format == wantedFormat) {
+        const Item* first = reinterpret_cast<const Item*>(data);
+        items.assign(first, first + count);
     }
     if (data != nullptr) XFree(data);
-    return text;
+    return items;
 }
 
-static std::vector<long> longProperty(Display* display, Window window, const char* name) {
-    Atom property = XInternAtom(display, name, False);
-    Atom type;
-    int format;
-    unsigned long count, after;
-    unsigned char* data = nullptr;
-    std::vector<long> values;
-    if (XGetWindowProperty(display, window, property, 0, 64, False, AnyPropertyType, &type, &format,
-                           &count, &after, &data) == Success &&
-        data != nullptr && format == 32) {
-        // Xlib hands 32-bit items back as longs.
-        const long* items = reinterpret_cast<const long*>(data);
-        values.assign(items, items + count);
-    }
-    if (data != nullptr) XFree(data);
-    return values;
+static std::string textProperty(Display* display, Window window, const char* name) {
+    std::vector<char> text = property<char>(display, window, name, 8);
+    return std::string(text.begin(), text.end());
 }
 
 // Channel value of a pixel scaled to 0..255 through its visual's mask.
@@ -118,10 +109,6 @@ static uint8_t channel(unsigned long pixel, unsigned long mask) {
     unsigned long maximum = mask >> shift;
     return static_cast<uint8_t>(((pixel & mask) >> shift) * 255 / maximum);
 }
-
-// ---------------------------------------------------------------------------------------------
-// Server
-// ---------------------------------------------------------------------------------------------
 
 XSession::XSession(const std::string& screen) {
     XSetErrorHandler(ignoreXError);
@@ -178,10 +165,6 @@ int XSession::screenWidth() const {
 int XSession::screenHeight() const {
     return display_ ? DisplayHeight(display_, 0) : 0;
 }
-
-// ---------------------------------------------------------------------------------------------
-// Program
-// ---------------------------------------------------------------------------------------------
 
 bool XSession::startProgram() {
     return startProgram(KALIMBOR_BINARY, KALIMBOR_DATA_DIR);
@@ -240,10 +223,6 @@ std::string XSession::programErrors() const {
     return text.str();
 }
 
-// ---------------------------------------------------------------------------------------------
-// Windows
-// ---------------------------------------------------------------------------------------------
-
 std::vector<ScreenWindow> XSession::windows() {
     std::vector<ScreenWindow> found;
     if (!ready()) return found;
@@ -265,11 +244,11 @@ std::vector<ScreenWindow> XSession::windows() {
         XTranslateCoordinates(display_, children[i], root, 0, 0, &window.x, &window.y, &child);
         window.width = attributes.width;
         window.height = attributes.height;
-        for (long type : longProperty(display_, children[i], "_NET_WM_WINDOW_TYPE")) {
+        for (long type : property<long>(display_, children[i], "_NET_WM_WINDOW_TYPE", 32)) {
             if (static_cast<Atom>(type) == dialogType) window.dialog = true;
         }
         // flags, functions, decorations, ...: bit 1 of flags says the decorations field counts.
-        std::vector<long> motif = longProperty(display_, children[i], "_MOTIF_WM_HINTS");
+        std::vector<long> motif = property<long>(display_, children[i], "_MOTIF_WM_HINTS", 32);
         window.borderless = motif.size() >= 3 && (motif[0] & 2) != 0 && motif[2] == 0;
         found.push_back(window);
     }
@@ -320,28 +299,6 @@ bool XSession::waitUntil(const std::function<bool()>& condition, int timeoutMs) 
         pauseBriefly();
     }
 }
-
-std::vector<std::string> XSession::atomProperty(unsigned long window, const char* name) {
-    std::vector<std::string> names;
-    if (!ready()) return names;
-    for (long atom : longProperty(display_, window, name)) {
-        char* atomName = XGetAtomName(display_, static_cast<Atom>(atom));
-        if (atomName != nullptr) {
-            names.emplace_back(atomName);
-            XFree(atomName);
-        }
-    }
-    return names;
-}
-
-std::vector<long> XSession::numberProperty(unsigned long window, const char* name) {
-    if (!ready()) return {};
-    return longProperty(display_, window, name);
-}
-
-// ---------------------------------------------------------------------------------------------
-// Input
-// ---------------------------------------------------------------------------------------------
 
 static void fakeKey(Display* display, const char* keysym, bool down) {
     KeyCode code = XKeysymToKeycode(display, XStringToKeysym(keysym));
@@ -430,10 +387,6 @@ void XSession::requestClose(unsigned long window) {
     XSendEvent(display_, window, False, NoEventMask, &event);
     sync();
 }
-
-// ---------------------------------------------------------------------------------------------
-// Pictures
-// ---------------------------------------------------------------------------------------------
 
 Screenshot XSession::screenshot() {
     Screenshot shot;

@@ -92,10 +92,6 @@ public:
     ScreenWindow waitForWindow(const std::string& title, int timeoutMs);
     // Polls the condition until it holds (true) or the timeout passes (false).
     bool waitUntil(const std::function<bool()>& condition, int timeoutMs);
-    // A property as atom names (e.g. _NET_WM_STATE) or as 32-bit numbers (e.g. _MOTIF_WM_HINTS);
-    // empty when the window does not have it.
-    std::vector<std::string> atomProperty(unsigned long window, const char* name);
-    std::vector<long> numberProperty(unsigned long window, const char* name);
 
     // ---- input, through XTest as from a real keyboard and mouse ----
     // Keys by X keysym name: "F1", "Escape", "Return", "Up", "a", ...
