@@ -4,8 +4,6 @@
 #include <EGL/egl.h>
 #include <EGL/eglext.h>
 
-#include <cstdio>
-
 GlTestContext::GlTestContext(int width, int height) : width_(width), height_(height) {
     auto getPlatformDisplay = reinterpret_cast<PFNEGLGETPLATFORMDISPLAYEXTPROC>(
         eglGetProcAddress("eglGetPlatformDisplayEXT"));
@@ -15,9 +13,19 @@ GlTestContext::GlTestContext(int width, int height) : width_(width), height_(hei
     if (display == EGL_NO_DISPLAY || !eglInitialize(display, nullptr, nullptr)) return;
     display_ = display;
 
-    const EGLint configAttributes[] = {EGL_SURFACE_TYPE, EGL_PBUFFER_BIT, EGL_RED_SIZE, 8,
-                                       EGL_GREEN_SIZE, 8, EGL_BLUE_SIZE, 8, EGL_DEPTH_SIZE, 16,
-                                       EGL_RENDERABLE_TYPE, EGL_OPENGL_BIT, EGL_NONE};
+    const EGLint configAttributes[] = {EGL_SURFACE_TYPE,
+                                       EGL_PBUFFER_BIT,
+                                       EGL_RED_SIZE,
+                                       8,
+                                       EGL_GREEN_SIZE,
+                                       8,
+                                       EGL_BLUE_SIZE,
+                                       8,
+                                       EGL_DEPTH_SIZE,
+                                       16,
+                                       EGL_RENDERABLE_TYPE,
+                                       EGL_OPENGL_BIT,
+                                       EGL_NONE};
     EGLConfig config;
     EGLint configCount = 0;
     if (!eglChooseConfig(display, configAttributes, &config, 1, &configCount) || configCount < 1)
@@ -61,45 +69,19 @@ void loadPixelExactProjection(int width, int height) {
 
 std::vector<FeedbackPrimitive> parseFeedback(const std::vector<GLfloat>& buffer, GLint count) {
     std::vector<FeedbackPrimitive> primitives;
-    if (count < 0) count = static_cast<GLint>(buffer.size());  // overflowed: parse what is there
+    // An overflowed buffer reports -1: what is there is parsed.
+    const size_t end = count < 0 ? buffer.size() : static_cast<size_t>(count);
     size_t i = 0;
-    auto readVertex = [&](FeedbackVertex& v) {
-        if (i + 12 > static_cast<size_t>(count)) return false;
-        const GLfloat* f = &buffer[i];
-        v = {f[0], f[1], f[2], f[3], f[4], f[5], f[6], f[7], f[8], f[9], f[10], f[11]};
-        i += 12;
-        return true;
-    };
-    while (i < static_cast<size_t>(count)) {
-        FeedbackPrimitive primitive;
-        primitive.token = static_cast<GLenum>(buffer[i++]);
-        size_t vertexCount = 0;
-        switch (primitive.token) {
-            case GL_POINT_TOKEN:
-            case GL_BITMAP_TOKEN:
-            case GL_DRAW_PIXEL_TOKEN:
-            case GL_COPY_PIXEL_TOKEN:
-                vertexCount = 1;
-                break;
-            case GL_LINE_TOKEN:
-            case GL_LINE_RESET_TOKEN:
-                vertexCount = 2;
-                break;
-            case GL_POLYGON_TOKEN:
-                if (i >= static_cast<size_t>(count)) return primitives;
-                vertexCount = static_cast<size_t>(buffer[i++]);
-                break;
-            case GL_PASS_THROUGH_TOKEN:
-                if (i >= static_cast<size_t>(count)) return primitives;
-                primitive.marker = buffer[i++];
-                break;
-            default:
-                std::fprintf(stderr, "unknown feedback token %f\n", buffer[i - 1]);
-                return primitives;
+    while (i < end) {
+        FeedbackPrimitive primitive{static_cast<GLenum>(buffer[i++]), {}};
+        size_t vertexCount = primitive.token == GL_POINT_TOKEN ? 1 : 2;
+        if (primitive.token == GL_POLYGON_TOKEN && i < end) vertexCount = size_t(buffer[i++]);
+        if (i + 12 * vertexCount > end) break;
+        for (size_t v = 0; v < vertexCount; ++v, i += 12) {
+            const GLfloat* f = &buffer[i];
+            primitive.vertices.push_back(
+                {f[0], f[1], f[2], f[3], f[4], f[5], f[6], f[7], f[8], f[9], f[10], f[11]});
         }
-        primitive.vertices.resize(vertexCount);
-        for (auto& v : primitive.vertices)
-            if (!readVertex(v)) return primitives;
         primitives.push_back(std::move(primitive));
     }
     return primitives;

@@ -17,8 +17,6 @@ public:
     GlTestContext& operator=(const GlTestContext&) = delete;
 
     bool valid() const { return valid_; }
-    int width() const { return width_; }
-    int height() const { return height_; }
 
     // Reads the colour buffer as RGB rows, bottom row first.
     std::vector<unsigned char> readPixels() const;
@@ -40,22 +38,20 @@ struct FeedbackVertex {
     float s, t, p, q;
 };
 
-// One primitive: a polygon (after clipping and culling), a line, a point, or a pass-through
-// marker (token GL_PASS_THROUGH_TOKEN with its value in `marker`).
+// One primitive as it survived clipping and culling: a polygon, a line or a point.
 struct FeedbackPrimitive {
-    GLenum token;  // GL_POLYGON_TOKEN, GL_LINE_TOKEN, GL_LINE_RESET_TOKEN, GL_POINT_TOKEN, ...
-    float marker = 0;
+    GLenum token;  // GL_POLYGON_TOKEN, GL_LINE_TOKEN, GL_LINE_RESET_TOKEN or GL_POINT_TOKEN
     std::vector<FeedbackVertex> vertices;
 };
 
-// Runs `draw` in feedback mode (GL_4D_COLOR_TEXTURE) and parses what GL reported. Culling,
-// clipping and the current matrices apply as in normal rendering.
 // Sets projection and modelview to identity and an orthographic window-aligned projection so
 // that feedback window coordinates equal the object coordinates x, y (for width x height).
 void loadPixelExactProjection(int width, int height);
 
 std::vector<FeedbackPrimitive> parseFeedback(const std::vector<GLfloat>& buffer, GLint count);
 
+// Runs `draw` in feedback mode (GL_4D_COLOR_TEXTURE) and parses what GL reported. Culling,
+// clipping and the current matrices apply as in normal rendering.
 template <typename Draw>
 std::vector<FeedbackPrimitive> captureFeedback(Draw&& draw, std::size_t capacity = 1 << 20) {
     std::vector<GLfloat> buffer(capacity);
