@@ -20,8 +20,7 @@ constexpr int32_t frameCaption = 24;
 
 namespace {
 
-// One logged call: records the step, tells whether the script makes it fail, and runs the test's
-// afterCall hook once the call has had its effect.
+// One logged call: records the step and tells whether the script makes it fail.
 struct Call {
     std::string step;
     bool fails = false;
@@ -31,9 +30,6 @@ struct Call {
         auto failure = scripted.failures.find(step);
         fails = failure != scripted.failures.end() &&
                 (failure->second.count(0) || failure->second.count(number));
-    }
-    ~Call() {
-        if (scripted.afterCall) scripted.afterCall(step);
     }
 };
 
@@ -126,8 +122,8 @@ WindowHandle scriptedCreateWindow(uint32_t exStyle, const char*, const char* tit
     Call call("createWindow");
     if (call.fails) return nullptr;
     auto window = newHandle<WindowHandle>();
-    scripted.windows.push_back(
-        {title ? title : "", style, exStyle, x, y, width, height, format ? format->colorBits : 0});
+    scripted.windows.push_back({title ? title : "", style, exStyle, x, y, width, height,
+                                static_cast<uint8_t>(format ? format->colorBits : 0)});
     bool framed = (style & windowStyleOverlapped) == windowStyleOverlapped;
     clientSizes[window] = {width - (framed ? 2 * frameBorder : 0),
                            height - (framed ? 2 * frameBorder + frameCaption : 0)};
@@ -270,7 +266,6 @@ int32_t scriptedSwapBuffers(DeviceHandle) {
     Call call("swapBuffers");
     if (call.fails) return 0;
     ++scripted.frames;
-    scripted.clockMilliseconds += scripted.clockStepPerFrame;
     if (scripted.onFrame) scripted.onFrame(scripted.frames);
     if (scripted.frames == scripted.frameLimit) {
         scripted.runawayLoopStopped = true;

@@ -61,11 +61,9 @@ struct ScriptedPlatform {
     std::deque<int32_t> messageBoxAnswers;  // taken in order; when empty: Yes for Yes/No, else OK
     std::deque<WindowMessageRecord> messageQueue;  // served by peekMessage, front first
     std::function<void(int frame)> onFrame;        // after each swapBuffers, frame counts from 1
-    std::function<void(const std::string& step)> afterCall;  // after every logged call
     bool realGl = false;  // createContext makes a real headless Mesa context
     int32_t cursorX = 400, cursorY = 300;
     uint32_t clockMilliseconds = 0;
-    uint32_t clockStepPerFrame = 0;  // added to the clock by every swapBuffers
     // A runaway loop gets a quit message after this many frames or message polls.
     int frameLimit = 10000;
     int pollLimit = 200000;
