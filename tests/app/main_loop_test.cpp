@@ -47,18 +47,6 @@ TEST_F(MainLoop, QueuedMessagesAllGoBeforeTheNextFrame) {
     EXPECT_EQ(Steps(firstSwap, firstSwap + expected.size()), expected);
 }
 
-TEST_F(MainLoop, CloseButtonAndEscapeBothEndWithExitCodeZero) {
-    EXPECT_EQ(run(1000,
-                  [](int frame) {
-                      if (frame == 2) scripted.queueMessage(messageClose);
-                  }),
-              0);
-    EXPECT_EQ(scripted.frames, 2);
-    EXPECT_FALSE(scripted.classRegistered);
-    EXPECT_TRUE(scripted.messageBoxes.empty());
-    EXPECT_EQ(run(3), 0);  // the last message taken is Escape's key-down
-}
-
 TEST_F(MainLoop, MouseOffsetBecomesTurnAndPitchRatesAndTheCursorIsCentred) {
     scripted.cursorX = 430;  // wherever the pointer is at start counts as a movement
     scripted.cursorY = 290;
