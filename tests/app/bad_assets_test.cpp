@@ -13,6 +13,7 @@
 #include "app/main_loop.h"
 #include "assets/model.h"
 #include "assets/texture_set.h"
+#include "platform/virtual_keys.h"
 #include "support/scripted_platform.h"
 
 namespace {
@@ -165,6 +166,29 @@ TEST(BadAssets, EveryBrokenPictureEndsTheStartWithTheReadersMessageThenTheFailed
             });
         }
     }
+}
+
+// A picture spoilt while the program runs is met at the next F1, whose new window then fails to
+// open: the program ends there, having released everything once.
+TEST(BadAssets, PictureSpoiltWhileRunningEndsTheProgramAtTheNextModeSwitch) {
+    DataFolderCopy data;
+    ScriptedPlatformSession session;
+    scripted.realGl = true;
+    scripted.frameLimit = 50;
+    scripted.onFrame = [](int frame) {
+        if (frame != 2) return;
+        writeBytes("Tex/zem.bmp", cutInPixels(readBytes("Tex/zem.bmp")));
+        scripted.queueKeyDown(virtualKeyF1);
+    };
+    EXPECT_EQ(runMainLoop(), 0);
+    EXPECT_EQ(scripted.frames, 3);  // the key goes down before frame 3 and acts after it
+    EXPECT_EQ(scripted.messageBoxSummaries(),
+              (Steps{"[Error] Image file conversion error. (none, ok) owned",
+                     "[CHYBA] Inicializacia zlyhala. (exclamation, ok)"}));
+    EXPECT_EQ(scripted.callCount("createWindow"), 2);
+    EXPECT_FALSE(scripted.displayModeChanged);
+    EXPECT_FALSE(scripted.classRegistered);
+    EXPECT_TRUE(scripted.handlesReleasedTwice().empty());
 }
 
 // ---- the model ----------------------------------------------------------------------------------
