@@ -12,6 +12,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -385,6 +386,18 @@ void XSession::requestClose(unsigned long window) {
     event.xclient.data.l[0] = static_cast<long>(XInternAtom(display_, "WM_DELETE_WINDOW", False));
     event.xclient.data.l[1] = CurrentTime;
     XSendEvent(display_, window, False, NoEventMask, &event);
+    sync();
+}
+
+void XSession::setMinimised(unsigned long window, bool minimised) {
+    if (!ready()) return;
+    const Atom hidden = XInternAtom(display_, "_NET_WM_STATE_HIDDEN", False);
+    std::vector<long> state = property<long>(display_, window, "_NET_WM_STATE", 32);
+    state.erase(std::remove(state.begin(), state.end(), static_cast<long>(hidden)), state.end());
+    if (minimised) state.push_back(static_cast<long>(hidden));
+    XChangeProperty(display_, window, XInternAtom(display_, "_NET_WM_STATE", False), XA_ATOM, 32,
+                    PropModeReplace, reinterpret_cast<const unsigned char*>(state.data()),
+                    static_cast<int>(state.size()));
     sync();
 }
 

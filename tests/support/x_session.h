@@ -114,6 +114,10 @@ public:
     unsigned long focusedWindow();
     // Asks the window to close, as a window manager does for its close button.
     void requestClose(unsigned long window);
+    // Marks the window minimised (_NET_WM_STATE_HIDDEN added to its _NET_WM_STATE) or restored
+    // (the mark taken away), as a window manager does; the window hears of it through the
+    // property change.
+    void setMinimised(unsigned long window, bool minimised);
 
     // ---- pictures ----
     Screenshot screenshot();

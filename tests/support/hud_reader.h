@@ -1,0 +1,46 @@
+// hud_reader.h — reads the overlay's position and angle lines back from a screenshot, glyph cell by
+// glyph cell against the program's own font sheet, so end-to-end tests can check the figures a
+// user sees.
+//
+//     HudReader reader;                         // loads Tex/Pismo/font.bmp of the data folder
+//     HudFigures figures = reader.read(session.screenshot(), window);
+//     if (figures.valid) ... figures.position[2] ... figures.angles[1] ...
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "support/x_session.h"
+
+// The figures of overlay lines 3 and 4. `valid` only when both lines read as their formats print
+// them: the fixed words in place, every figure with two decimals, nothing left over.
+struct HudFigures {
+    bool valid = false;
+    double position[3] = {};  // x, y, z (eye height)
+    double framesPerSecond = 0;
+    double angles[4] = {};  // pitch, heading, forward tilt, side tilt
+    std::string positionLine;
+    std::string anglesLine;
+};
+
+class HudReader {
+public:
+    HudReader();
+    bool loaded() const { return !sheet_.empty(); }
+
+    HudFigures read(const Screenshot& shot, const ScreenWindow& window) const;
+
+    // The text of one overlay line whose glyphs start at overlay height `lineY` in the given tint,
+    // trailing blanks removed (exposed for failure messages).
+    std::string readLine(const Screenshot& shot, const ScreenWindow& window, int lineY,
+                         const float tint[3]) const;
+
+private:
+    double texel(int level, double s, double t) const;
+    double mismatch(const Screenshot& shot, const ScreenWindow& window, int position, int lineY,
+                    const float tint[3], unsigned char code) const;
+
+    int size_ = 0;
+    std::vector<float> sheet_;  // grey texels, bottom row first, as the texture holds them
+    std::vector<float> half_;   // the next mipmap level, 2 x 2 averages
+};
