@@ -138,8 +138,8 @@ TEST_F(BitmapReader, MatchesImageMagickPixelForPixel) {
 Bytes handPalette(int count, int entrySize = 4) {
     Bytes table;
     for (int i = 0; i < count; ++i) {
-        table.insert(table.end(), {uint8_t(3 * i + 1), uint8_t(40 + i), uint8_t(200 - i), 0xEE});
-        table.resize(table.size() - 4 + entrySize);
+        const uint8_t entry[4] = {uint8_t(3 * i + 1), uint8_t(40 + i), uint8_t(200 - i), 0xEE};
+        table.insert(table.end(), entry, entry + entrySize);
     }
     return table;
 }
