@@ -99,7 +99,10 @@ double HudReader::texel(int level, double s, double t) const {
 
 // How badly the glyph of `code` explains the screen pixels of character `position`: the squared
 // difference between the screen and the glyph added to a flat background, the background being
-// whatever level fits best. Lower is better.
+// whatever level fits best (never below black, since glyphs only add light). Lower is better.
+// Each pixel takes the glyph where the texture is sampled at the pixel's centre: on an 800-pixel
+// window a 16-texel cell covers 12.5 pixels, so the texture is minified and its first two mipmap
+// levels are blended, each sampled bilinearly.
 double HudReader::mismatch(const Screenshot& shot, const ScreenWindow& window, int position,
                            int lineY, const float tint[3], unsigned char code) const {
     const double unitsPerPixelX = overlayWidth / window.width;

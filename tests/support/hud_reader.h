@@ -30,12 +30,11 @@ public:
 
     HudFigures read(const Screenshot& shot, const ScreenWindow& window) const;
 
+private:
     // The text of one overlay line whose glyphs start at overlay height `lineY` in the given tint,
-    // trailing blanks removed (exposed for failure messages).
+    // trailing blanks removed.
     std::string readLine(const Screenshot& shot, const ScreenWindow& window, int lineY,
                          const float tint[3]) const;
-
-private:
     double texel(int level, double s, double t) const;
     double mismatch(const Screenshot& shot, const ScreenWindow& window, int position, int lineY,
                     const float tint[3], unsigned char code) const;
