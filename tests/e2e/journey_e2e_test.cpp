@@ -11,7 +11,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -98,48 +97,10 @@ int edgeBelowCentre(const Screenshot& shot) {
     return rows[rows.size() / 2] - 300;
 }
 
-// In a sanitizer build, the program is started with Mesa's software driver loaded from the start.
-// The driver is loaded and unloaded again with every window the program opens, and the leak
-// checker reports what it never frees from an unloaded module without a name, which the list of
-// system libraries in scripts/lsan.supp cannot match. Kept loaded, those allocations carry the
-// driver's name; leaks of the program's own, and every other sanitizer report, show as before.
-class DriverKeptLoaded {
-public:
-    DriverKeptLoaded() {
-#if defined(__SANITIZE_ADDRESS__)
-        const char driver[] = "/usr/lib/x86_64-linux-gnu/dri/swrast_dri.so";
-        if (access(driver, R_OK) != 0) return;
-        saved_ = {{"LD_PRELOAD", variable("LD_PRELOAD")},
-                  {"ASAN_OPTIONS", variable("ASAN_OPTIONS")}};
-        setenv("LD_PRELOAD", driver, 1);
-        // The driver then comes before the sanitizer's runtime in the list of libraries.
-        const std::string order = "verify_asan_link_order=0";
-        const std::optional<std::string> options = variable("ASAN_OPTIONS");
-        setenv("ASAN_OPTIONS", options ? (*options + ":" + order).c_str() : order.c_str(), 1);
-#endif
-    }
-    ~DriverKeptLoaded() {
-        for (auto& [name, value] : saved_) {
-            if (value)
-                setenv(name.c_str(), value->c_str(), 1);
-            else
-                unsetenv(name.c_str());
-        }
-    }
-
-private:
-    static std::optional<std::string> variable(const char* name) {
-        const char* value = std::getenv(name);
-        return value ? std::optional<std::string>(value) : std::nullopt;
-    }
-    std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
-};
-
 // The program on a fresh screen, its main window and the overlay read back from screenshots.
 class Journey : public ::testing::Test {
 protected:
     XSession session{"800x600x16"};
-    DriverKeptLoaded driver;
     HudReader reader;
     ScreenWindow window;
     Screenshot shot;     // the last screenshot taken by look()
