@@ -90,5 +90,4 @@ TEST(HudPicture, OverlayLinesInTheirCornersAndTints) {
     EXPECT_LE(title.right, 174 * pixelsPerUnit);
     EXPECT_GT(mode.right, (306 - 12) * pixelsPerUnit);
     EXPECT_LE(mode.right, 306 * pixelsPerUnit);
-    if (HasFailure()) writePpm(shot, "hud_picture_failure.ppm");
 }

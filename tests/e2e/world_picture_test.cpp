@@ -126,5 +126,4 @@ TEST(WorldPicture, GroundBoxesAndRainShowAndLGoesUnlit) {
     EXPECT_TRUE(session.waitUntil(
         [&] { return look(session.screenshot(), groundArea).mean < 2 * ground.mean + 2; },
         stepTimeoutMs));
-    if (HasFailure()) writePpm(session.screenshot(), "world_picture_failure.ppm");
 }

@@ -97,11 +97,6 @@ static std::vector<Item> property(Display* display, Window window, const char* n
     return items;
 }
 
-static std::string textProperty(Display* display, Window window, const char* name) {
-    std::vector<char> text = property<char>(display, window, name, 8);
-    return std::string(text.begin(), text.end());
-}
-
 // Channel value of a pixel scaled to 0..255 through its visual's mask.
 static uint8_t channel(unsigned long pixel, unsigned long mask) {
     if (mask == 0) return 0;
@@ -257,8 +252,9 @@ std::vector<ScreenWindow> XSession::windows() {
         if (attributes.map_state != IsViewable) continue;
         ScreenWindow window;
         window.id = children[i];
-        window.title = textProperty(display_, children[i], "_NET_WM_NAME");
-        if (window.title.empty()) window.title = textProperty(display_, children[i], "WM_NAME");
+        std::vector<char> title = property<char>(display_, children[i], "_NET_WM_NAME", 8);
+        if (title.empty()) title = property<char>(display_, children[i], "WM_NAME", 8);
+        window.title.assign(title.begin(), title.end());
         Window child;
         XTranslateCoordinates(display_, children[i], root, 0, 0, &window.x, &window.y, &child);
         window.width = attributes.width;
@@ -319,26 +315,16 @@ bool XSession::waitUntil(const std::function<bool()>& condition, int timeoutMs) 
     }
 }
 
-static void fakeKey(Display* display, const char* keysym, bool down) {
-    KeyCode code = XKeysymToKeycode(display, XStringToKeysym(keysym));
-    if (code != 0) XTestFakeKeyEvent(display, code, down ? True : False, CurrentTime);
-}
-
 void XSession::keyDown(const char* keysym) {
-    if (!ready()) return;
-    fakeKey(display_, keysym, true);
+    KeyCode code = ready() ? XKeysymToKeycode(display_, XStringToKeysym(keysym)) : 0;
+    if (code != 0) XTestFakeKeyEvent(display_, code, True, CurrentTime);
     sync();
 }
 
 void XSession::keyUp(const char* keysym) {
-    if (!ready()) return;
-    fakeKey(display_, keysym, false);
+    KeyCode code = ready() ? XKeysymToKeycode(display_, XStringToKeysym(keysym)) : 0;
+    if (code != 0) XTestFakeKeyEvent(display_, code, False, CurrentTime);
     sync();
-}
-
-void XSession::tapKey(const char* keysym) {
-    keyDown(keysym);
-    keyUp(keysym);
 }
 
 bool XSession::holdKeyUntil(const char* keysym, const std::function<bool()>& condition,
@@ -350,33 +336,17 @@ bool XSession::holdKeyUntil(const char* keysym, const std::function<bool()>& con
 }
 
 void XSession::movePointer(int x, int y) {
-    if (!ready()) return;
-    XTestFakeMotionEvent(display_, 0, x, y, CurrentTime);
+    if (ready()) XTestFakeMotionEvent(display_, 0, x, y, CurrentTime);
     sync();
 }
 
 void XSession::buttonDown(int button) {
-    if (!ready()) return;
-    XTestFakeButtonEvent(display_, static_cast<unsigned>(button), True, CurrentTime);
+    if (ready()) XTestFakeButtonEvent(display_, static_cast<unsigned>(button), True, CurrentTime);
     sync();
 }
 
 void XSession::buttonUp(int button) {
-    if (!ready()) return;
-    XTestFakeButtonEvent(display_, static_cast<unsigned>(button), False, CurrentTime);
-    sync();
-}
-
-void XSession::clickInWindow(const ScreenWindow& window, int x, int y, int button) {
-    movePointer(window.x + x, window.y + y);
-    buttonDown(button);
-    buttonUp(button);
-}
-
-void XSession::focus(unsigned long window) {
-    if (!ready()) return;
-    XRaiseWindow(display_, window);
-    XSetInputFocus(display_, window, RevertToPointerRoot, CurrentTime);
+    if (ready()) XTestFakeButtonEvent(display_, static_cast<unsigned>(button), False, CurrentTime);
     sync();
 }
 
@@ -389,9 +359,13 @@ unsigned long XSession::focusedWindow() {
     return window == PointerRoot ? 0 : window;
 }
 
+// With no window manager, a box gets keys only once it is given the focus, as a click would.
 void XSession::answerMessageBox(const ScreenWindow& box, const char* keysym) {
-    focus(box.id);
-    tapKey(keysym);
+    if (!ready()) return;
+    XRaiseWindow(display_, box.id);
+    XSetInputFocus(display_, box.id, RevertToPointerRoot, CurrentTime);
+    keyDown(keysym);
+    keyUp(keysym);
 }
 
 void XSession::requestClose(unsigned long window) {
@@ -442,12 +416,4 @@ Screenshot XSession::screenshot() {
     }
     XDestroyImage(image);
     return shot;
-}
-
-bool writePpm(const Screenshot& shot, const std::string& path) {
-    std::ofstream file(path, std::ios::binary);
-    file << "P6\n" << shot.width << ' ' << shot.height << "\n255\n";
-    file.write(reinterpret_cast<const char*>(shot.rgb.data()),
-               static_cast<std::streamsize>(shot.rgb.size()));
-    return static_cast<bool>(file);
 }

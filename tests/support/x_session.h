@@ -2,16 +2,6 @@
 // program started on it, its top-level windows found and inspected, real keyboard and mouse input
 // sent through XTest, and screenshots of the whole screen.
 //
-// Typical use:
-//
-//     XSession session("800x600x16");
-//     ASSERT_TRUE(session.ready());
-//     ASSERT_TRUE(session.startProgram());
-//     ScreenWindow window = session.waitForWindow("Kalimbor v.1.4b", 20000);
-//     ASSERT_NE(window.id, 0u);
-//     EXPECT_TRUE(session.holdKeyUntil("F1", [&] { return session.findWindow(...).id != 0; }));
-//     Screenshot shot = session.screenshot();
-//
 // Nothing here sleeps for a fixed time: every wait polls in short steps up to its timeout. The
 // session's destructor always ends the program (if still running) and the X server. Because no
 // window manager runs, nobody moves the keyboard focus: a window (for instance a message box)
@@ -48,9 +38,6 @@ struct Screenshot {
 
     const uint8_t* pixel(int x, int y) const { return &rgb[(size_t(y) * width + x) * 3]; }
 };
-
-// Writes a screenshot as a binary PPM file (for looking at a failing picture by hand).
-bool writePpm(const Screenshot& shot, const std::string& path);
 
 class XSession {
 public:
@@ -97,16 +84,11 @@ public:
     // Keys by X keysym name: "F1", "Escape", "Return", "Up", "a", ...
     void keyDown(const char* keysym);
     void keyUp(const char* keysym);
-    void tapKey(const char* keysym);
     // Holds the key down until the condition holds or the timeout passes, then releases it.
     bool holdKeyUntil(const char* keysym, const std::function<bool()>& condition, int timeoutMs);
     void movePointer(int x, int y);
     void buttonDown(int button);  // 1 left, 2 middle, 3 right
     void buttonUp(int button);
-    // Moves the pointer to a point of the window and clicks there.
-    void clickInWindow(const ScreenWindow& window, int x, int y, int button = 1);
-    // Gives the window the keyboard focus, as a window manager does when it is clicked.
-    void focus(unsigned long window);
     // Focuses a message box and presses and releases the key ("Return" = its default button,
     // "Escape" = its escape button).
     void answerMessageBox(const ScreenWindow& box, const char* keysym);
