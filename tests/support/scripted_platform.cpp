@@ -293,37 +293,18 @@ uint32_t scriptedMilliseconds() {
 
 }  // namespace
 
+// clang-format off
 const PlatformLayer scriptedLayer = {
-    scriptedGetModuleHandle,
-    scriptedRegisterWindowClass,
-    scriptedUnregisterWindowClass,
-    scriptedChangeDisplayMode,
-    scriptedRestoreDisplayMode,
-    scriptedShowCursor,
-    scriptedAdjustWindowRect,
-    scriptedCreateWindow,
-    scriptedDestroyWindow,
-    scriptedGetDeviceContext,
-    scriptedReleaseDeviceContext,
-    scriptedChoosePixelFormat,
-    scriptedSetPixelFormat,
-    scriptedCreateContext,
-    scriptedMakeCurrent,
-    scriptedDeleteContext,
-    scriptedShowWindow,
-    scriptedSetForegroundWindow,
-    scriptedSetFocus,
-    scriptedGetFocus,
-    scriptedMessageBox,
-    scriptedPeekMessage,
-    scriptedDispatchMessage,
-    scriptedPostQuitMessage,
-    scriptedDefaultWindowProcedure,
-    scriptedSwapBuffers,
-    scriptedGetCursorPos,
-    scriptedSetCursorPos,
-    scriptedMilliseconds,
-};
+    scriptedGetModuleHandle, scriptedRegisterWindowClass, scriptedUnregisterWindowClass,
+    scriptedChangeDisplayMode, scriptedRestoreDisplayMode, scriptedShowCursor,
+    scriptedAdjustWindowRect, scriptedCreateWindow, scriptedDestroyWindow, scriptedGetDeviceContext,
+    scriptedReleaseDeviceContext, scriptedChoosePixelFormat, scriptedSetPixelFormat,
+    scriptedCreateContext, scriptedMakeCurrent, scriptedDeleteContext, scriptedShowWindow,
+    scriptedSetForegroundWindow, scriptedSetFocus, scriptedGetFocus, scriptedMessageBox,
+    scriptedPeekMessage, scriptedDispatchMessage, scriptedPostQuitMessage,
+    scriptedDefaultWindowProcedure, scriptedSwapBuffers, scriptedGetCursorPos, scriptedSetCursorPos,
+    scriptedMilliseconds};
+// clang-format on
 
 void ScriptedPlatform::queueMessage(uint32_t message, uintptr_t wParam, intptr_t lParam) {
     messageQueue.push_back({nullptr, message, wParam, lParam});

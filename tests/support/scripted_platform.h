@@ -1,20 +1,6 @@
 // scripted_platform.h — the one test double of the project: a platform layer that records every
 // call, fails any step on demand, answers message boxes from a script and serves queued messages.
 //
-// Use:
-//     ScriptedPlatformSession session(true);      // fresh script and program state, layer
-//                                                 // installed, working folder = data folder
-//     scripted.realGl = true;                     // real headless GL behind createContext
-//     scripted.failStep("createWindow");          // every createWindow fails
-//     scripted.failStepOnCall("makeCurrent", 2);  // only the second activation fails
-//     scripted.messageBoxAnswers.push_back(messageBoxAnswerNo);
-//     scripted.onFrame = [](int frame) {          // react after each buffer swap
-//         if (frame == 3) scripted.queueKeyDown(virtualKeyEscape);
-//     };
-//     runMainLoop();
-//     EXPECT_EQ(scripted.only({"createWindow", "destroyWindow"}), ...);
-//     EXPECT_EQ(scripted.messageBoxSummaries(), ...);
-//
 // Step names (the entries of `calls`, and what failStep takes) are the PlatformLayer member names,
 // except that showCursor is logged as "hideCursor" / "showCursor" and makeCurrent with both
 // handles null as "makeNoneCurrent" (so that the activation and the release fail separately).
