@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # setup.sh — installs the Debian packages Kalimbor needs (only those missing), then configures
-# and builds it into build/. Sourced by run.sh and test.sh; safe to run again at any time.
+# and builds it into build/: everything, or only the targets named as arguments (run.sh builds
+# just the viewer and its data). Used by run.sh and test.sh; safe to run again at any time.
 set -euo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -28,8 +29,12 @@ install_missing_packages() {
 
 build_kalimbor() {
     cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-    cmake --build "$build" -j"$(nproc)"
+    local targets=()
+    for target in "$@"; do
+        targets+=(--target "$target")
+    done
+    cmake --build "$build" -j"$(nproc)" "${targets[@]}"
 }
 
 install_missing_packages
-build_kalimbor
+build_kalimbor "$@"
