@@ -75,15 +75,6 @@ TEST(BadAssetsEndToEnd, BrokenPictureShowsTheReadersErrorThenTheFailedStart) {
     expectFailedStartEnds(session);
 }
 
-TEST(BadAssetsEndToEnd, MissingPictureShowsOnlyTheFailedStart) {
-    DamagedDataFolder data("Tex/Pismo/font.bmp", std::nullopt);
-    XSession session("800x600x16");
-    ASSERT_TRUE(session.ready());
-    ASSERT_TRUE(session.startProgram(KALIMBOR_BINARY, data.folder));
-    expectFailedStartEnds(session);
-    EXPECT_EQ(session.programErrors().find("Error"), std::string::npos);
-}
-
 TEST(BadAssetsEndToEnd, MissingModelIsReportedAndTheWorldRunsOn) {
     DamagedDataFolder data("STL/hangar.rin", std::nullopt);
     XSession session("800x600x16");
