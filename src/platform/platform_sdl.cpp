@@ -253,10 +253,13 @@ static void requestVisual(const PixelFormatDescriptor* pixelFormat) {
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
 }
 
-static PlatformWindow* freeWindowRecord() {
-    for (int tried = 0; tried < windowRecordCount; ++tried) {
-        PlatformWindow& record = windowRecords[nextWindowRecord];
-        nextWindowRecord = (nextWindowRecord + 1) % windowRecordCount;
+// The next record not in use, taken round-robin so that a released handle is not handed out
+// again at once (a stale handle then finds its record dead rather than someone else's).
+template <typename Record, int count>
+static Record* freeRecord(Record (&records)[count], int& next) {
+    for (int tried = 0; tried < count; ++tried) {
+        Record& record = records[next];
+        next = (next + 1) % count;
         if (!record.live) return &record;
     }
     return nullptr;
@@ -268,7 +271,7 @@ static WindowHandle sdlCreateWindow(uint32_t, const char* className, const char*
                                     const PixelFormatDescriptor* pixelFormat) {
     if (!classRegistered || className == nullptr) return nullptr;
     if (std::strcmp(className, registeredClassName) != 0) return nullptr;
-    PlatformWindow* record = freeWindowRecord();
+    PlatformWindow* record = freeRecord(windowRecords, nextWindowRecord);
     if (record == nullptr) return nullptr;
 
     // Popup: borderless, and fullscreen at the switched mode when a switch was accepted.
@@ -369,19 +372,11 @@ static int32_t sdlSetPixelFormat(DeviceHandle device, int32_t format,
     return 1;
 }
 
-static PlatformContext* freeContextRecord() {
-    for (int tried = 0; tried < contextRecordCount; ++tried) {
-        PlatformContext& record = contextRecords[nextContextRecord];
-        nextContextRecord = (nextContextRecord + 1) % contextRecordCount;
-        if (!record.live) return &record;
-    }
-    return nullptr;
-}
 
 static ContextHandle sdlCreateContext(DeviceHandle device) {
     PlatformWindow* window = liveDeviceOwner(device);
     if (window == nullptr || !window->pixelFormatSet) return nullptr;
-    PlatformContext* record = freeContextRecord();
+    PlatformContext* record = freeRecord(contextRecords, nextContextRecord);
     if (record == nullptr) return nullptr;
     // SDL makes a new context current; creating one must leave the current one as it was.
     SDL_Window* previousWindow = SDL_GL_GetCurrentWindow();

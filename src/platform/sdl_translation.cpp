@@ -168,6 +168,13 @@ static void setActivate(WindowMessageRecord* message, bool active, bool minimise
     message->lParam = 0;
 }
 
+// The window's close button, and an interrupt from the terminal, which asks the same.
+static void setClose(WindowMessageRecord* message) {
+    message->message = messageClose;
+    message->wParam = 0;
+    message->lParam = 0;
+}
+
 static bool translateWindowEvent(const SDL_WindowEvent& event, bool* minimised,
                                  WindowMessageRecord* message) {
     switch (event.event) {
@@ -196,9 +203,7 @@ static bool translateWindowEvent(const SDL_WindowEvent& event, bool* minimised,
             setActivate(message, false, *minimised);
             return true;
         case SDL_WINDOWEVENT_CLOSE:
-            message->message = messageClose;
-            message->wParam = 0;
-            message->lParam = 0;
+            setClose(message);
             return true;
         default:
             return false;
@@ -221,9 +226,7 @@ bool translateSdlEvent(const SDL_Event& event, EventTarget target, WindowMessage
             // Only an interrupt from the terminal (the layer turns off SDL's own quit on the last
             // window's close, which already arrives as the window's close event): it asks the
             // window to close like its close button, so the display mode is restored.
-            message->message = messageClose;
-            message->wParam = 0;
-            message->lParam = 0;
+            setClose(message);
             return true;
         default:
             return false;
