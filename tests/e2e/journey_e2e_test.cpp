@@ -281,7 +281,7 @@ TEST_F(Journey, WalkTurnCrouchRaiseSpeedUpDollyAndLights) {
                std::equal(beforeDolly.angles, beforeDolly.angles + 4, figures.angles);
     };
     // Each frame with a key held moves the camera by 10, hundreds of times a second, faster than
-    // screenshots can follow; so the keys are tapped, about seven frames a tap, and the camera
+    // screenshots can follow; so the keys are tapped, a few frames a tap, and the camera
     // first pulled back far enough that A can overshoot by a few taps and still stay above the
     // ground.
     auto tapUntil = [&](const char* keysym, const std::function<bool()>& condition) {
@@ -297,7 +297,6 @@ TEST_F(Journey, WalkTurnCrouchRaiseSpeedUpDollyAndLights) {
     const int pulledBackEdge = edgeBelowCentre(shot);
     EXPECT_TRUE(sameViewer()) << figures.positionLine << "\n" << figures.anglesLine;
     EXPECT_TRUE(tapUntil("a", [&] { return edgeBelowCentre(shot) > 1.3 * pulledBackEdge; }));
-    EXPECT_GT(edgeBelowCentre(shot), 1.3 * pulledBackEdge);
     EXPECT_GT(litShare(shot, upperLeft), 0.9) << "the camera went under the ground";
     EXPECT_TRUE(sameViewer()) << figures.positionLine << "\n" << figures.anglesLine;
 }
