@@ -238,10 +238,10 @@ static void endWalk() {
     keys[virtualKeyEscape] = 1;  // seen by this very frame step, after the bindings
 }
 
-static int32_t swapWhileWalking(DeviceHandle device) {
-    int32_t swapped = sdlPlatformLayer.swapBuffers(device);
+static void swapWhileWalking(WindowHandle window) {
+    sdlPlatformLayer.swapBuffers(window);
     WalkingRun& run = walkingRun;
-    if (run.done) return swapped;
+    if (run.done) return;
     if (++run.framesSeen == 1) run.screen->keyDown("Up");
     if (!run.timing && keys[virtualKeyUp] && run.framesSeen >= walkWarmupFrames) run.timing = true;
     if (!run.timing) {
@@ -249,11 +249,10 @@ static int32_t swapWhileWalking(DeviceHandle device) {
             run.state->SkipWithError("the Up key never reached the program");
             endWalk();
         }
-        return swapped;
+        return;
     }
     if (!keys[virtualKeyUp]) ++run.framesWithoutUp;
     if (!run.state->KeepRunning()) endWalk();
-    return swapped;
 }
 
 static void startStandingStill() {
@@ -272,7 +271,6 @@ static void startStandingStill() {
 static void BM_WalkingFrame(benchmark::State& state) {
     if (!enterScreenAndDataFolder(state)) return;
     XSession* screen = benchScreen();
-    screen->movePointer(windowWidth / 2, windowHeight / 2);  // no turning from the first reading
     startStandingStill();
     walkingRun = WalkingRun{&state, screen, 0, false, false, 0};
     walkingLayer = sdlPlatformLayer;

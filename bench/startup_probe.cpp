@@ -84,7 +84,7 @@ static int runReal(long long entered) {
     if (!openMainWindow(windowTitle, windowWidth, windowHeight, colorBits, true)) return 1;
     long long opened = nowNanoseconds();
     renderFrame();
-    platform->swapBuffers(deviceContext);
+    platform->swapBuffers(mainWindow);
     glFinish();  // presented means on the screen, not queued behind the call
     long long presented = nowNanoseconds();
     report("entered", entered);

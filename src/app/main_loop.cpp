@@ -1,5 +1,5 @@
-// main_loop.cpp — the program's heartbeat: the non-blocking message loop, the window procedure and
-// the keyboard and mouse bindings that drive the viewer.
+// main_loop.cpp — the program's heartbeat: the non-blocking event loop, the event handler and the
+// keyboard and mouse bindings that drive the viewer.
 #include "app/main_loop.h"
 
 #include <cmath>
@@ -17,56 +17,51 @@ int32_t lightingEnabled = 0;
 uint8_t fullscreenKeyLatch = 0;
 uint8_t lightingKeyLatch = 0;
 uint8_t crouchKeyLatch = 0;
-PointerPosition cursorPos = {0, 0};
+PointerMotion pointerMotion = {0, 0};
+
+// How the loop ends, when an event ends it.
+enum class LoopEnd { running, closeRequested, windowLost };
+static LoopEnd loopEnd = LoopEnd::running;
 
 // ---------------------------------------------------------------------------------------------
-// Window procedure. It only records what happened (keys, activity, the right button, the client
-// size); the frame step reads that state. Every handled message answers 0.
+// Events. They only record what happened (keys, activity, the right button, the client size);
+// the frame step reads that state.
 // ---------------------------------------------------------------------------------------------
 
-static void setKey(uintptr_t virtualKey, uint8_t down) {
-    // The key table has 256 entries; a code beyond it (none of ours) must not write past it.
-    if (virtualKey < sizeof keys) keys[virtualKey] = down;
-}
-
-intptr_t handleWindowMessage(WindowHandle window, uint32_t message, uintptr_t wParam,
-                             intptr_t lParam) {
-    switch (message) {
-        case messageActivate:
-            // Only minimising stops the rendering; losing the focus does not.
-            active = ((wParam >> 16) & 0xFFFF) == 0;
-            return 0;
-        case messageSystemCommand:
-            if (wParam == systemCommandScreenSave || wParam == systemCommandMonitorPower) return 0;
+void handleWindowEvent(const PlatformEvent& event) {
+    switch (event.kind) {
+        case EventKind::keyDown:
+            keys[event.virtualKey] = 1;
             break;
-        case messageClose:
-            platform->postQuitMessage(0);
-            return 0;
-        case messageKeyDown:
-            setKey(wParam, 1);
-            return 0;
-        case messageKeyUp:
+        case EventKind::keyUp:
             // Any release stops the lean; a still-held arrow sets its direction again next step.
             walkDirection = 0;
             strafeDirection = 0;
-            setKey(wParam, 0);
-            return 0;
-        case messageSize:
-            setProjection(static_cast<int32_t>(lParam & 0xFFFF),
-                          static_cast<int32_t>((lParam >> 16) & 0xFFFF));
-            return 0;
-        case messageRightButtonDown:
+            keys[event.virtualKey] = 0;
+            break;
+        case EventKind::resized:
+            setProjection(event.width, event.height);
+            break;
+        case EventKind::minimised:
+            // Only minimising stops the rendering; losing the focus does not.
+            active = false;
+            break;
+        case EventKind::restored:
+            active = true;
+            break;
+        case EventKind::rightButtonDown:
             raiseHeld = 1;
-            return 0;
-        case messageRightButtonUp:
+            break;
+        case EventKind::rightButtonUp:
             raiseHeld = 0;
-            return 0;
-        case messageLeftButtonDown:
-        case messageLeftButtonUp:
-        case messageMiddleButtonDown:
-            return 0;
+            break;
+        case EventKind::closeRequested:
+            loopEnd = LoopEnd::closeRequested;
+            break;
+        case EventKind::windowLost:
+            loopEnd = LoopEnd::windowLost;
+            break;
     }
-    return platform->defaultWindowProcedure(window, message, wParam, lParam);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -75,15 +70,12 @@ intptr_t handleWindowMessage(WindowHandle window, uint32_t message, uintptr_t wP
 // precision and the results stored in the viewer's single-precision state.
 // ---------------------------------------------------------------------------------------------
 
-// Reads the pointer, puts it back on the centre point and turns the offset into turn and pitch
-// rates. The very first reading counts too, wherever the pointer happened to be.
+// Turns the pointer motion since the last step into turn and pitch rates: moving right turns
+// right, moving down looks down.
 static void applyMouseLook() {
-    const int32_t centreX = windowWidth / 2;
-    const int32_t centreY = windowHeight / 2;
-    platform->getCursorPos(&cursorPos.x, &cursorPos.y);
-    platform->setCursorPos(centreX, centreY);
-    headingRate -= (centreX - cursorPos.x) * 0.02 * 5;
-    pitchRate -= (centreY - cursorPos.y) * 0.02 * 5;
+    platform->takePointerMotion(&pointerMotion.x, &pointerMotion.y);
+    headingRate += pointerMotion.x * 0.02 * 5;
+    pitchRate += pointerMotion.y * 0.02 * 5;
 }
 
 // Opposite keys are both applied: they cancel in velocity and phase, and the later row wins the
@@ -166,7 +158,7 @@ static bool toggleDisplayModeOnF1() {
 }
 
 // ---------------------------------------------------------------------------------------------
-// The loop. One message per pass; only an empty queue lets a frame step run, so input always
+// The loop. One event per pass; only an empty queue lets a frame step run, so input always
 // reaches the state before the next frame is drawn. Nothing ever waits.
 // ---------------------------------------------------------------------------------------------
 
@@ -175,7 +167,7 @@ enum FrameStepOutcome { frameStepContinue, frameStepQuit, frameStepReopenFailed 
 static FrameStepOutcome runFrameStep() {
     // A minimised window skips only the drawing; input keeps acting on the state.
     if (active && !renderFrame()) return frameStepQuit;
-    platform->swapBuffers(deviceContext);
+    platform->swapBuffers(mainWindow);
     applyMouseLook();
     applyKeyBindings();
     bool quit = keys[virtualKeyEscape] != 0;
@@ -184,27 +176,34 @@ static FrameStepOutcome runFrameStep() {
     return quit ? frameStepQuit : frameStepContinue;
 }
 
-int32_t runMainLoop() {
-    bool quit = false;
-    WindowMessageRecord lastMessage = {nullptr, messageNone, 0, 0};
-    if (!openMainWindow(windowTitle, windowWidth, windowHeight, colorBits, fullscreen)) return 0;
-    while (!quit) {
-        WindowMessageRecord message;
-        if (platform->peekMessage(&message)) {
-            lastMessage = message;
-            if (message.message == messageQuit)
-                quit = true;
-            else
-                platform->dispatchMessage(&message);
-            continue;
+static int32_t runUntilQuit() {
+    if (!openMainWindow(windowTitle, windowWidth, windowHeight, colorBits, fullscreen))
+        return exitCodeNoWindow;
+    loopEnd = LoopEnd::running;
+    while (true) {
+        PlatformEvent event;
+        if (platform->pollEvent(&event)) {
+            handleWindowEvent(event);
+            if (loopEnd == LoopEnd::running) continue;
+            break;
         }
         FrameStepOutcome outcome = runFrameStep();
-        if (outcome == frameStepReopenFailed) return 0;
-        if (outcome == frameStepQuit) quit = true;
+        if (outcome == frameStepReopenFailed) return exitCodeNoWindow;
+        if (outcome == frameStepQuit) break;
+    }
+    if (loopEnd == LoopEnd::windowLost) {
+        // Never go on drawing into nothing: tell the user, and end as a failed reopen does.
+        platform->messageBox("Okno programu sa stratilo.", "CHYBA", MessageButtons::ok,
+                             MessageIcon::exclamation);
+        closeMainWindow();
+        return exitCodeNoWindow;
     }
     closeMainWindow();
-    // The quit message carries the exit code. Escape and a failed frame end the program as
-    // normally, so they exit with 0 rather than with whatever key code came last.
-    if (lastMessage.message != messageQuit) return 0;
-    return static_cast<int32_t>(lastMessage.wParam);
+    return exitCodeNormal;
+}
+
+int32_t runMainLoop() {
+    int32_t exitCode = runUntilQuit();
+    platform->closeDisplay();
+    return exitCode;
 }

@@ -11,29 +11,13 @@
 #include "draw/font.h"
 
 const char* const windowTitle = "Kalimbor v.1.4b";
-const char* const windowClassName = "Kalimbor";
 const int32_t windowWidth = 800;
 const int32_t windowHeight = 600;
 const int32_t colorBits = 16;
+static const int32_t depthBits = 16;
 
-ModuleHandle moduleInstance = nullptr;
 WindowHandle mainWindow = nullptr;
-DeviceHandle deviceContext = nullptr;
 ContextHandle renderContext = nullptr;
-
-// Colour bits stay 0 until the first opening stores its bits argument; later openings reuse the
-// descriptor unchanged.
-PixelFormatDescriptor pixelFormat = {
-    40,
-    1,
-    pixelFormatDrawToWindow | pixelFormatSupportOpenGl | pixelFormatDoubleBuffer,
-    pixelTypeRgba,
-    0,   // colour bits
-    0,   // alpha bits
-    0,   // accumulation bits
-    16,  // depth bits
-    0,   // stencil bits
-};
 
 static const char* const openingCaption = "CHYBA";
 static const char* const closingCaption = "CHYBA VYPNUTIA";
@@ -41,16 +25,16 @@ static const char* const closingCaption = "CHYBA VYPNUTIA";
 // ---------------------------------------------------------------------------------------------
 // Opening. Every failure is told to the user here, in a box without an owner window; failures
 // after the window exists first release everything made so far, so that a failed opening leaves
-// nothing held (the window class excepted after a declined fallback).
+// nothing held.
 // ---------------------------------------------------------------------------------------------
 
-static void showOpeningMessage(const char* text, uint32_t icon) {
-    platform->messageBox(nullptr, text, openingCaption, messageBoxOk | icon);
+static void showOpeningMessage(const char* text, MessageIcon icon) {
+    platform->messageBox(text, openingCaption, MessageButtons::ok, icon);
 }
 
 static int32_t abandonOpening(const char* text) {
     closeMainWindow();
-    showOpeningMessage(text, messageBoxIconExclamation);
+    showOpeningMessage(text, MessageIcon::exclamation);
     return 0;
 }
 
@@ -58,105 +42,68 @@ static int32_t abandonOpening(const char* text) {
 // is called) whether to go on in a window when the display refuses it. False when the user declines
 // (after telling them the program ends).
 static bool enterFullscreenOrFallBack(int32_t width, int32_t height, int32_t bits) {
-    if (platform->changeDisplayMode(width, height, bits)) return true;
-    int32_t answer = platform->messageBox(
-        nullptr,
+    if (platform->switchDisplayMode(width, height, bits)) return true;
+    MessageAnswer answer = platform->messageBox(
         "Pozadovany  celo-obrazovkovy mod nie je podporovany Vasou video-kartou. Chcete pouzit "
         "mod v okne?",
-        windowTitle, messageBoxYesNo | messageBoxIconExclamation);
-    if (answer == messageBoxAnswerYes) {
+        windowTitle, MessageButtons::yesNo, MessageIcon::exclamation);
+    if (answer == MessageAnswer::yes) {
         fullscreen = false;
         return true;
     }
-    showOpeningMessage("Program sa teraz ukonci.", messageBoxIconStop);
+    showOpeningMessage("Program sa teraz ukonci.", MessageIcon::stop);
     return false;
 }
 
 int32_t openMainWindow(const char* title, int32_t width, int32_t height, int32_t bits,
                        bool fullscreenFlag) {
     fullscreen = fullscreenFlag;
-    moduleInstance = platform->getModuleHandle();
-    if (!platform->registerWindowClass(windowClassName, handleWindowMessage, moduleInstance)) {
-        showOpeningMessage("Zlyhanie registracie triedy pre okno.", messageBoxIconExclamation);
+    if (!platform->openDisplay()) {
+        showOpeningMessage("Zlyhanie registracie triedy pre okno.", MessageIcon::exclamation);
         return 0;
     }
     if (fullscreen && !enterFullscreenOrFallBack(width, height, bits)) return 0;
 
-    platform->showCursor(false);  // hidden in both modes
+    platform->hideCursor(true);  // hidden in both modes
 
-    uint32_t exStyle = windowExStyleAppWindow;
-    uint32_t style = windowStylePopup;
-    if (!fullscreen) {
-        exStyle = windowExStyleAppWindow | windowExStyleWindowEdge;
-        style = windowStyleOverlapped;
-    }
-    WindowRect rect = {0, 0, width, height};
-    platform->adjustWindowRect(&rect, style, exStyle);
-
-    // The descriptor is completed before the window is made (not after, as the steps would
-    // otherwise run): our window system fixes a window's GL visual when it creates it.
-    if (pixelFormat.colorBits == 0) pixelFormat.colorBits = static_cast<uint8_t>(bits);
-
-    mainWindow = platform->createWindow(
-        exStyle, windowClassName, title, style | windowStyleClipSiblings | windowStyleClipChildren,
-        0, 0, rect.right - rect.left, rect.bottom - rect.top, moduleInstance, &pixelFormat);
+    WindowFailure failure = WindowFailure::none;
+    mainWindow =
+        platform->createWindow({title, width, height, fullscreen, bits, depthBits}, &failure);
+    if (failure == WindowFailure::noGlDrawable)
+        return abandonOpening("Neda sa najst vhodny format pixelov.");
     if (!mainWindow) return abandonOpening("Chyba pri vytvarani okna.");
-
-    deviceContext = platform->getDeviceContext(mainWindow);
-    if (!deviceContext) return abandonOpening("Neda sa vytvorit GL zariadenie obsahu.");
-    int32_t format = platform->choosePixelFormat(deviceContext, &pixelFormat);
-    if (format == 0) return abandonOpening("Neda sa najst vhodny format pixelov.");
-    if (!platform->setPixelFormat(deviceContext, format, &pixelFormat))
-        return abandonOpening("Neda sa nastavit format pixelov.");
-    renderContext = platform->createContext(deviceContext);
+    renderContext = platform->createContext(mainWindow);
     if (!renderContext) return abandonOpening("Neda sa vytvorit GL Rendrovaci obsah.");
-    if (!platform->makeCurrent(deviceContext, renderContext))
+    if (!platform->makeCurrent(mainWindow, renderContext))
         return abandonOpening("Neda sa aktivovat GL Rendrovaci obsah.");
 
     platform->showWindow(mainWindow);
-    platform->setForegroundWindow(mainWindow);
-    platform->setFocus(mainWindow);
-
     setProjection(width, height);  // the requested size, not the measured client area
     if (!setupRenderState()) return abandonOpening("Inicializacia zlyhala.");
     return 1;
 }
 
 // ---------------------------------------------------------------------------------------------
-// Closing. Each failed release is reported and the teardown carries on. Every handle is cleared
-// once its release has been attempted, whatever the outcome: a later closing (after a re-open
-// that fails early) must never hand a released device context, window or rendering context to
-// the window system a second time.
+// Closing. A failed release is reported and the teardown carries on. Every handle is cleared once
+// its release has been attempted, so that a later closing never hands it to the desktop again.
+// The display itself stays up for the next opening; it goes down when the program ends.
 // ---------------------------------------------------------------------------------------------
-
-static void showClosingMessage(const char* text) {
-    platform->messageBox(nullptr, text, closingCaption, messageBoxOk | messageBoxIconInformation);
-}
 
 void closeMainWindow() {
     if (fullscreen) {
         platform->restoreDisplayMode();
-        platform->showCursor(true);
+        platform->hideCursor(false);
     }
     if (renderContext) {
-        if (!platform->makeCurrent(nullptr, nullptr))
-            showClosingMessage("Uvolnenie DC a RC zlyhalo.");
-        if (!platform->deleteContext(renderContext))
-            showClosingMessage("Uvolnenie renderovacieho obsahu zlyhalo.");
+        if (!platform->makeNoneCurrent())
+            platform->messageBox("Uvolnenie DC a RC zlyhalo.", closingCaption, MessageButtons::ok,
+                                 MessageIcon::information);
+        platform->deleteContext(renderContext);
         renderContext = nullptr;
     }
-    if (deviceContext) {
-        if (!platform->releaseDeviceContext(mainWindow, deviceContext))
-            showClosingMessage("Uvolnenie zariadenia obsahu zlyhalo.");
-        deviceContext = nullptr;
-    }
     if (mainWindow) {
-        if (!platform->destroyWindow(mainWindow)) showClosingMessage("Neda sa uvolnit okno.");
+        platform->destroyWindow(mainWindow);
         mainWindow = nullptr;
-    }
-    if (!platform->unregisterWindowClass(windowClassName, moduleInstance)) {
-        showClosingMessage("Neda sa odregistrovat trieda.");
-        moduleInstance = nullptr;
     }
     // The lists went away with the rendering context; this only forgets their names.
     deleteGlyphLists();
@@ -190,7 +137,7 @@ void setProjection(int32_t width, int32_t height) {
 
 int32_t setupRenderState() {
     if (!loadTextureSet()) return 0;
-    loadModel("STL/hangar.rin");  // a missing model leaves the hangars out, nothing more
+    loadModel("STL/hangar.rin");  // a missing model is reported and the hangars are left out
     createGlyphLists();
 
     glShadeModel(GL_SMOOTH);

@@ -7,20 +7,14 @@
 #include "platform/platform.h"
 
 // Display settings (compiled in).
-extern const char* const windowTitle;      // "Kalimbor v.1.4b"
-extern const char* const windowClassName;  // "Kalimbor"
-extern const int32_t windowWidth;          // 800
-extern const int32_t windowHeight;         // 600
-extern const int32_t colorBits;            // 16
+extern const char* const windowTitle;  // "Kalimbor v.1.4b"
+extern const int32_t windowWidth;      // 800
+extern const int32_t windowHeight;     // 600
+extern const int32_t colorBits;        // 16
 
 // Handles; null while not held.
-extern ModuleHandle moduleInstance;
 extern WindowHandle mainWindow;
-extern DeviceHandle deviceContext;
 extern ContextHandle renderContext;
-
-// The one pixel format handed to choosePixelFormat and setPixelFormat.
-extern PixelFormatDescriptor pixelFormat;
 
 // Opens the window with a current GL context and loaded assets: 1, or 0 after telling the user.
 int32_t openMainWindow(const char* title, int32_t width, int32_t height, int32_t bits,

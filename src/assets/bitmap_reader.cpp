@@ -51,7 +51,7 @@ struct BitmapLayout {
 };
 
 static void reportBitmapFailure(const char* text) {
-    platform->messageBox(platform->getFocus(), text, "Error", messageBoxOk);
+    platform->messageBox(text, "Error", MessageButtons::ok, MessageIcon::none);
 }
 
 // A path too long for the 256-character message keeps its end, where the file name is, behind

@@ -116,7 +116,7 @@ void loadModel(const char* path) {
         clearModel();
         char text[300];
         std::snprintf(text, sizeof text, "Failed to open model file %s.", path);
-        platform->messageBox(platform->getFocus(), text, "Error", messageBoxOk);
+        platform->messageBox(text, "Error", MessageButtons::ok, MessageIcon::none);
         return;
     }
     loadModelFromFile(file);

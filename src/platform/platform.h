@@ -1,187 +1,102 @@
-// platform.h — the window-system layer: every desktop service the shell, the bitmap reader and
-// the frame timing ask for, and nothing more.
+// platform.h — what the program needs of the desktop, and nothing more: a display with an
+// optional fullscreen mode, one window with a GL context, typed input events, relative pointer
+// motion, message boxes and a millisecond clock.
 //
-// The shell is written step by step against a small set of window-system operations (register a
-// window class, switch the display mode, create a window, choose a pixel format, make a GL context
-// current, take one message from the queue, ...). This header names those operations in our own
-// terms. The program runs on the SDL layer (platform_sdl.cpp); the tests swap in a scripted layer
-// that can make any step fail on demand and records the message boxes instead of showing them.
+// The program runs on the SDL layer (platform_sdl.cpp); the tests put a scripted layer in its
+// place that can make any step fail and records the message boxes instead of showing them.
 // Nothing outside src/platform includes SDL.
 #pragma once
 
 #include <cstdint>
 
 struct PlatformWindow;
-struct PlatformDrawable;
 struct PlatformContext;
-struct PlatformModule;
+using WindowHandle = PlatformWindow*;    // null while no window is held
+using ContextHandle = PlatformContext*;  // null while no GL context is held
 
-// Opaque handles; null means "not held".
-using WindowHandle = PlatformWindow*;
-using DeviceHandle = PlatformDrawable*;
-using ContextHandle = PlatformContext*;
-using ModuleHandle = PlatformModule*;
-
-// ---------------------------------------------------------------------------------------------
-// Pixel format: what the shell asks of the drawable.
-// ---------------------------------------------------------------------------------------------
-constexpr uint32_t pixelFormatDoubleBuffer = 0x01;
-constexpr uint32_t pixelFormatDrawToWindow = 0x04;
-constexpr uint32_t pixelFormatSupportOpenGl = 0x20;
-constexpr uint8_t pixelTypeRgba = 0;
-
-struct PixelFormatDescriptor {
-    uint16_t size;      // 40
-    uint16_t version;   // 1
-    uint32_t flags;     // pixelFormat* bits
-    uint8_t pixelType;  // pixelTypeRgba
-    uint8_t colorBits;
-    uint8_t alphaBits;
-    uint8_t accumBits;
-    uint8_t depthBits;
-    uint8_t stencilBits;
+// What the window is made with. The GL attributes are fixed when the window is created: the
+// drawable is double-buffered RGBA with `colorBits` colour bits and a `depthBits` depth buffer.
+struct WindowRequest {
+    const char* title;
+    int32_t width;  // client size in pixels
+    int32_t height;
+    bool fullscreen;  // borderless at the switched display mode, else framed and resizable
+    int32_t colorBits;
+    int32_t depthBits;
 };
 
-// ---------------------------------------------------------------------------------------------
-// Window styles and geometry.
-// ---------------------------------------------------------------------------------------------
-constexpr uint32_t windowStylePopup = 0x80000000u;       // borderless, used for fullscreen
-constexpr uint32_t windowStyleOverlapped = 0x00CF0000u;  // caption, frame, system menu, min/max
-constexpr uint32_t windowStyleClipSiblings = 0x04000000u;
-constexpr uint32_t windowStyleClipChildren = 0x02000000u;
-constexpr uint32_t windowExStyleAppWindow = 0x00040000u;
-constexpr uint32_t windowExStyleWindowEdge = 0x00000100u;
-
-struct WindowRect {
-    int32_t left;
-    int32_t top;
-    int32_t right;
-    int32_t bottom;
+enum class WindowFailure {
+    none,
+    noWindow,     // the window itself could not be made
+    noGlDrawable  // a plain window could be made, but the display has no fitting GL drawable
 };
 
-// ---------------------------------------------------------------------------------------------
-// Messages delivered to the window procedure.
-// ---------------------------------------------------------------------------------------------
-enum WindowMessage : uint32_t {
-    messageNone = 0,
-    messageActivate,          // wParam: high word = minimised flag, low word = active/inactive
-    messageSystemCommand,     // wParam: systemCommand* value
-    messageClose,             // the window's close button or the window manager's close
-    messageKeyDown,           // wParam: virtual-key code (auto-repeat arrives as repeated downs)
-    messageKeyUp,             // wParam: virtual-key code, or 0 for a key without one
-    messageSystemKeyDown,     // key with Alt held, and F10
-    messageSystemKeyUp,
-    messageSize,              // lParam: low word = client width, high word = client height
-    messageRightButtonDown,
-    messageRightButtonUp,
-    messageLeftButtonDown,
-    messageLeftButtonUp,
-    messageMiddleButtonDown,
-    messageMiddleButtonUp,
-    messageQuit,              // posted by postQuitMessage; wParam: exit code
+// One input event, in the program's terms. Keys carry their virtual-key code (the codes of
+// virtual_keys.h; 0 for a key without one, which only ever arrives as a release).
+enum class EventKind {
+    keyDown,  // also sent again while a key repeats
+    keyUp,
+    rightButtonDown,
+    rightButtonUp,
+    resized,    // new client size in width, height
+    minimised,  // the window was made an icon: nothing is drawn until it is restored
+    restored,
+    closeRequested,  // the close button, Alt+F4, the window manager or an interrupt
+    windowLost       // the window went away without the program closing it
 };
 
-constexpr uintptr_t systemCommandScreenSave = 0xF140;
-constexpr uintptr_t systemCommandMonitorPower = 0xF170;
-constexpr uintptr_t systemCommandMinimize = 0xF020;
-
-struct WindowMessageRecord {
-    WindowHandle window;
-    uint32_t message;
-    uintptr_t wParam;
-    intptr_t lParam;
+struct PlatformEvent {
+    EventKind kind;
+    uint8_t virtualKey;
+    int32_t width;
+    int32_t height;
 };
 
-using WindowProcedure = intptr_t (*)(WindowHandle window, uint32_t message, uintptr_t wParam,
-                                     intptr_t lParam);
+enum class MessageButtons { ok, yesNo };
+enum class MessageIcon { none, information, exclamation, stop };
+enum class MessageAnswer { ok, yes, no };
 
-// ---------------------------------------------------------------------------------------------
-// Message boxes.
-// ---------------------------------------------------------------------------------------------
-constexpr uint32_t messageBoxOk = 0x00;
-constexpr uint32_t messageBoxYesNo = 0x04;
-constexpr uint32_t messageBoxIconStop = 0x10;
-constexpr uint32_t messageBoxIconExclamation = 0x30;
-constexpr uint32_t messageBoxIconInformation = 0x40;
-constexpr uint32_t messageBoxButtonsMask = 0x0F;
-constexpr uint32_t messageBoxIconMask = 0xF0;
-
-constexpr int32_t messageBoxAnswerOk = 1;
-constexpr int32_t messageBoxAnswerYes = 6;
-constexpr int32_t messageBoxAnswerNo = 7;
-
-// ---------------------------------------------------------------------------------------------
-// The layer itself: one table of operations. Results follow one rule: a handle is null on
-// failure, an int32_t is 0 on failure and non-zero on success.
-// ---------------------------------------------------------------------------------------------
 struct PlatformLayer {
-    ModuleHandle (*getModuleHandle)();
+    // The display: brought up once (true when it already is) and down when the program ends.
+    // Only a real display counts: without one, bringing it up fails.
+    bool (*openDisplay)();
+    void (*closeDisplay)();
 
-    // Window class: the window system is brought up on registration and shut down on removal.
-    int32_t (*registerWindowClass)(const char* className, WindowProcedure procedure,
-                                   ModuleHandle module);
-    int32_t (*unregisterWindowClass)(const char* className, ModuleHandle module);
-
-    // Temporary fullscreen display mode; restoreDisplayMode goes back to the desktop's own.
-    int32_t (*changeDisplayMode)(int32_t width, int32_t height, int32_t bits);
+    // Chooses the fullscreen mode the next fullscreen window takes: width x height at `bits`, else
+    // that size at the desktop's own depth; false when the display offers neither. The mode is
+    // switched while the fullscreen window stands and restored when it goes.
+    bool (*switchDisplayMode)(int32_t width, int32_t height, int32_t bits);
     void (*restoreDisplayMode)();
 
-    // Cursor show counter: the cursor is visible while the counter is >= 0. Returns the counter.
-    int32_t (*showCursor)(bool show);
-
-    // Grows a client rectangle to the outer window size for the given styles.
-    void (*adjustWindowRect)(WindowRect* rect, uint32_t style, uint32_t exStyle);
-
-    // Creates the top-level window, not yet shown. The GL visual of a window is fixed when it is
-    // made, so the pixel format the shell will ask for is handed over here already.
-    WindowHandle (*createWindow)(uint32_t exStyle, const char* className, const char* title,
-                                 uint32_t style, int32_t x, int32_t y, int32_t width,
-                                 int32_t height, ModuleHandle module,
-                                 const PixelFormatDescriptor* pixelFormat);
-    int32_t (*destroyWindow)(WindowHandle window);
-
-    DeviceHandle (*getDeviceContext)(WindowHandle window);
-    int32_t (*releaseDeviceContext)(WindowHandle window, DeviceHandle device);
-
-    // Returns the index (>= 1) of the closest format offered, 0 when none fits.
-    int32_t (*choosePixelFormat)(DeviceHandle device, const PixelFormatDescriptor* pixelFormat);
-    int32_t (*setPixelFormat)(DeviceHandle device, int32_t format,
-                              const PixelFormatDescriptor* pixelFormat);
-
-    ContextHandle (*createContext)(DeviceHandle device);
-    // Both null: no context current.
-    int32_t (*makeCurrent)(DeviceHandle device, ContextHandle context);
-    int32_t (*deleteContext)(ContextHandle context);
-
+    // Creates the window hidden; *failure tells why when it returns null.
+    WindowHandle (*createWindow)(const WindowRequest& request, WindowFailure* failure);
+    // Shows the window, raises it and gives it the keyboard.
     void (*showWindow)(WindowHandle window);
-    void (*setForegroundWindow)(WindowHandle window);
-    void (*setFocus)(WindowHandle window);
-    WindowHandle (*getFocus)();
+    void (*destroyWindow)(WindowHandle window);
 
-    // Modal box; type = buttons | icon. Returns messageBoxAnswer*. When no box can be shown the
-    // text still reaches the user on standard error and a question counts as answered No.
-    int32_t (*messageBox)(WindowHandle owner, const char* text, const char* caption,
-                          uint32_t type);
+    ContextHandle (*createContext)(WindowHandle window);
+    bool (*makeCurrent)(WindowHandle window, ContextHandle context);
+    bool (*makeNoneCurrent)();
+    void (*deleteContext)(ContextHandle context);
+    void (*swapBuffers)(WindowHandle window);
 
-    // Takes the next message without waiting; false when the queue is empty.
-    bool (*peekMessage)(WindowMessageRecord* message);
-    intptr_t (*dispatchMessage)(const WindowMessageRecord* message);
-    void (*postQuitMessage)(int32_t exitCode);
-    intptr_t (*defaultWindowProcedure)(WindowHandle window, uint32_t message, uintptr_t wParam,
-                                       intptr_t lParam);
+    // Takes the next event without waiting; false when none is pending.
+    bool (*pollEvent)(PlatformEvent* event);
+    // The pointer motion in pixels since the last call (right and down positive). The pointer is
+    // the program's, hidden and held in its window, only while the window has the keyboard; motion
+    // made while another window has it is never counted.
+    void (*takePointerMotion)(int32_t* dx, int32_t* dy);
+    void (*hideCursor)(bool hidden);
 
-    int32_t (*swapBuffers)(DeviceHandle device);
+    // A modal box without an owner window. When no box can be shown the text still reaches the
+    // user on standard error, and a question counts as answered No.
+    MessageAnswer (*messageBox)(const char* text, const char* caption, MessageButtons buttons,
+                                MessageIcon icon);
 
-    // Pointer position in screen coordinates.
-    void (*getCursorPos)(int32_t* x, int32_t* y);
-    void (*setCursorPos)(int32_t x, int32_t y);
-
-    // Real-time clock in milliseconds, counting from an arbitrary start.
+    // Real time in milliseconds from an arbitrary start.
     uint32_t (*milliseconds)();
 };
 
 // The layer in use: the SDL layer unless a test has put another in its place.
 extern const PlatformLayer* platform;
-
-// The desktop implementation on SDL2.
 extern const PlatformLayer sdlPlatformLayer;

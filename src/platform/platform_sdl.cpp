@@ -1,613 +1,420 @@
-// platform_sdl.cpp — the window-system layer on SDL2: window class, display mode, window, GL
-// context, message boxes, the message queue, cursor and clock.
+// platform_sdl.cpp — the desktop on SDL2: the display and its fullscreen mode, the window with its
+// GL context, input events, pointer motion, message boxes and the clock.
 #include <SDL.h>
 #include <SDL_syswm.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <vector>
 
 #include "platform/platform.h"
 #include "platform/sdl_translation.h"
+#include "platform/virtual_keys.h"
 
-// ---------------------------------------------------------------------------------------------
-// Handles
-//
-// Every handle the shell holds points into one of the fixed tables below, and every operation
-// first checks that the handle is one of ours and still live. A handle that was already released
-// (or never was one) then fails the operation instead of touching freed memory, as the desktop's
-// handle tables behave. Records are reused in turn, so a closed window's record is not handed
-// out again by the very next opening.
-// ---------------------------------------------------------------------------------------------
+// The program has at most one window and one GL context at a time; the handles it holds are the
+// SDL objects themselves.
+static SDL_Window* sdlWindowOf(WindowHandle window) {
+    return reinterpret_cast<SDL_Window*>(window);
+}
 
-struct PlatformModule {
-    int unused;
-};
-
-struct PlatformDrawable {
-    PlatformWindow* owner;
-};
-
-struct PlatformWindow {
-    bool live;
-    SDL_Window* sdlWindow;
-    bool minimised;
-    bool deviceHeld;
-    bool pixelFormatSet;
-    uint32_t creationSerial;
-    PlatformDrawable drawable;
-};
-
-struct PlatformContext {
-    bool live;
-    SDL_GLContext glContext;
-};
-
-constexpr int windowRecordCount = 8;
-constexpr int contextRecordCount = 8;
-
-static PlatformModule runningModule;
-static PlatformWindow windowRecords[windowRecordCount];
-static PlatformContext contextRecords[contextRecordCount];
-static int nextWindowRecord;
-static int nextContextRecord;
-static uint32_t windowCreationCount;
-
-// The registered class: the window system is up exactly while it is registered.
-static bool classRegistered;
-static char registeredClassName[64];
-static WindowProcedure registeredProcedure;
-
-// The display mode chosen by the last accepted switch, applied by the fullscreen window.
-static bool displayModeReserved;
-static SDL_DisplayMode reservedDisplayMode;
-static PlatformWindow* fullscreenWindow;
-
-static int32_t cursorShowCount;
-
-static KeyReleaseTracker keyReleases;
-
-static bool quitPosted;
-static int32_t quitExitCode;
+static SDL_Window* programWindow;  // the window while it stands
+static bool programWindowMinimised;
+static bool displayModeChosen;  // a fullscreen switch was accepted and not yet restored
+static SDL_DisplayMode chosenDisplayMode;
+static bool pointerHeld;  // relative motion is the program's: its window has the keyboard
+static int32_t pointerMotionX, pointerMotionY;
 
 // The only display the program opens on: the one holding screen point (0, 0).
 constexpr int programDisplay = 0;
 
-constexpr uintptr_t systemCommandClose = 0xF060;
-constexpr uint8_t virtualKeyF4 = 0x73;
-
-static PlatformWindow* liveWindow(WindowHandle window) {
-    for (PlatformWindow& record : windowRecords) {
-        if (&record == window && record.live) return &record;
-    }
-    return nullptr;
-}
-
-static PlatformWindow* liveDeviceOwner(DeviceHandle device) {
-    for (PlatformWindow& record : windowRecords) {
-        if (&record.drawable == device && record.live && record.deviceHeld) return &record;
-    }
-    return nullptr;
-}
-
-static PlatformContext* liveContext(ContextHandle context) {
-    for (PlatformContext& record : contextRecords) {
-        if (&record == context && record.live) return &record;
-    }
-    return nullptr;
-}
-
-static PlatformWindow* windowForSdlWindow(SDL_Window* sdlWindow) {
-    if (sdlWindow == nullptr) return nullptr;
-    for (PlatformWindow& record : windowRecords) {
-        if (record.live && record.sdlWindow == sdlWindow) return &record;
-    }
-    return nullptr;
-}
-
-static PlatformWindow* newestWindow() {
-    PlatformWindow* newest = nullptr;
-    for (PlatformWindow& record : windowRecords) {
-        if (record.live && (newest == nullptr || record.creationSerial > newest->creationSerial)) {
-            newest = &record;
-        }
-    }
-    return newest;
-}
-
-static bool anyWindowLive() {
-    return newestWindow() != nullptr;
-}
-
-static bool videoUp() {
+static bool displayUp() {
     return SDL_WasInit(SDL_INIT_VIDEO) != 0;
 }
 
 // ---------------------------------------------------------------------------------------------
-// Module, window class, cursor
+// Display and display mode
 // ---------------------------------------------------------------------------------------------
 
-static ModuleHandle sdlGetModuleHandle() {
-    return &runningModule;
-}
-
-static void applyCursorVisibility() {
-    if (videoUp()) SDL_ShowCursor(cursorShowCount >= 0 ? SDL_ENABLE : SDL_DISABLE);
-}
-
-static int32_t sdlRegisterWindowClass(const char* className, WindowProcedure procedure,
-                                      ModuleHandle) {
-    // One class at a time, like the desktop refusing a second class of a name already taken.
-    if (classRegistered || className == nullptr || procedure == nullptr) return 0;
-    if (std::strlen(className) >= sizeof registeredClassName) return 0;
+static bool sdlOpenDisplay() {
+    if (displayUp()) return true;
     // The close button already arrives as the window's close; SDL's extra quit event for the
     // last window would make it two. The screen saver must not start while the program runs.
     SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
     SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "0");
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return 0;
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
+    // Without a display SDL falls back to drivers that draw where nobody sees it.
+    const char* driver = SDL_GetCurrentVideoDriver();
+    if (driver == nullptr || std::strcmp(driver, "offscreen") == 0 ||
+        std::strcmp(driver, "dummy") == 0) {
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        return false;
+    }
     SDL_DisableScreenSaver();
-    // The raw key events, for the releases SDL does not report (see KeyReleaseTracker).
-    SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE);
     // Keys are read as keys, never composed into text by an input method.
     SDL_StopTextInput();
-    classRegistered = true;
-    std::strcpy(registeredClassName, className);
-    registeredProcedure = procedure;
-    // SDL forgets the cursor state whenever the window system is shut down.
-    applyCursorVisibility();
-    return 1;
+#if defined(SDL_VIDEO_DRIVER_X11)
+    // The window system's own events, for the keys SDL forgets (see below).
+    SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE);
+#endif
+    return true;
 }
 
-static int32_t sdlUnregisterWindowClass(const char* className, ModuleHandle) {
-    if (!classRegistered || className == nullptr) return 0;
-    if (std::strcmp(className, registeredClassName) != 0) return 0;
-    // The desktop refuses to remove a class while one of its windows stands.
-    if (anyWindowLive()) return 0;
-    // GL contexts do not outlive the GL library that goes with the window system.
-    for (PlatformContext& record : contextRecords) {
-        if (record.live) SDL_GL_DeleteContext(record.glContext);
-        record = PlatformContext{};
-    }
-    displayModeReserved = false;
-    SDL_QuitSubSystem(SDL_INIT_VIDEO);
-    forgetSdlKeyboard(keyReleases);
-    classRegistered = false;
-    registeredProcedure = nullptr;
-    return 1;
+static void sdlCloseDisplay() {
+    if (displayUp()) SDL_QuitSubSystem(SDL_INIT_VIDEO);
 }
 
-static int32_t sdlShowCursor(bool show) {
-    cursorShowCount += show ? 1 : -1;
-    applyCursorVisibility();
-    return cursorShowCount;
-}
-
-// ---------------------------------------------------------------------------------------------
-// Display mode
-//
-// The shell switches the display first and creates its fullscreen window afterwards. SDL has no
-// switch without a window: the X server changes mode when a fullscreen window with a chosen mode
-// is shown. So the switch is decided here, against the modes the display offers, before any
-// window exists (a refusal therefore still comes before the window, and leads to the windowed
-// question); the fullscreen window takes the chosen mode when it is created, and showing it
-// performs the switch.
-// ---------------------------------------------------------------------------------------------
-
-static int32_t sdlChangeDisplayMode(int32_t width, int32_t height, int32_t bits) {
-    displayModeReserved = false;
-    if (!videoUp()) return 0;
+// SDL switches the display when a fullscreen window with a chosen mode is shown, not before. So
+// the switch is decided here against the modes the display offers, before any window exists (a
+// refusal still comes first and leads to the windowed question), and the fullscreen window takes
+// the chosen mode. The mode list is read once, when the display comes up, so a mode offered a
+// moment ago is never refused while the previous switch is still being undone.
+static bool sdlSwitchDisplayMode(int32_t width, int32_t height, int32_t bits) {
+    displayModeChosen = false;
     SDL_DisplayMode desktop;
-    if (SDL_GetDesktopDisplayMode(programDisplay, &desktop) != 0) return 0;
+    if (!displayUp() || SDL_GetDesktopDisplayMode(programDisplay, &desktop) != 0) return false;
     int modeCount = SDL_GetNumDisplayModes(programDisplay);
-    if (modeCount < 1) return 0;
+    if (modeCount < 1) return false;
     std::vector<SDL_DisplayMode> modes(static_cast<size_t>(modeCount));
     for (int i = 0; i < modeCount; ++i) {
-        if (SDL_GetDisplayMode(programDisplay, i, &modes[static_cast<size_t>(i)]) != 0) return 0;
+        if (SDL_GetDisplayMode(programDisplay, i, &modes[static_cast<size_t>(i)]) != 0)
+            return false;
     }
     int chosen = chooseDisplayMode(modes.data(), modeCount, width, height, bits,
                                    static_cast<int32_t>(SDL_BITSPERPIXEL(desktop.format)));
-    if (chosen < 0) return 0;
-    reservedDisplayMode = modes[static_cast<size_t>(chosen)];
-    displayModeReserved = true;
-    return 1;
+    if (chosen < 0) return false;
+    chosenDisplayMode = modes[static_cast<size_t>(chosen)];
+    displayModeChosen = true;
+    return true;
 }
 
-// Takes the fullscreen window out of the switched mode; the window stays, borderless at its
-// size, until it is destroyed, as a popup window stays when the desktop's mode comes back.
 static void sdlRestoreDisplayMode() {
-    displayModeReserved = false;
-    PlatformWindow* window = liveWindow(fullscreenWindow);
-    if (window != nullptr) SDL_SetWindowFullscreen(window->sdlWindow, 0);
-    fullscreenWindow = nullptr;
+    displayModeChosen = false;
+    if (programWindow != nullptr) SDL_SetWindowFullscreen(programWindow, 0);
 }
 
 // ---------------------------------------------------------------------------------------------
-// Window
-// ---------------------------------------------------------------------------------------------
-
-// On X11 the window manager draws the frame outside the client area and places the frame's
-// corner where the client was asked to be, so the client rectangle is already the one to ask
-// for, in both styles.
-static void sdlAdjustWindowRect(WindowRect*, uint32_t, uint32_t) {}
-
-// The GL visual is fixed when an X window is made, so the pixel format is asked for here. The
-// sizes are minimums: the closest visual the display offers is taken, as a pixel-format choice
-// would take the closest format.
-static void requestVisual(const PixelFormatDescriptor* pixelFormat) {
-    SDL_GL_ResetAttributes();
-    int colorBits = pixelFormat != nullptr ? pixelFormat->colorBits : 16;
-    int red = colorBits > 16 ? 8 : 5;
-    int green = colorBits > 16 ? 8 : (colorBits == 16 ? 6 : 5);
-    SDL_GL_SetAttribute(SDL_GL_RED_SIZE, red);
-    SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, green);
-    SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, red);
-    SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, pixelFormat != nullptr ? pixelFormat->alphaBits : 0);
-    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, pixelFormat != nullptr ? pixelFormat->depthBits : 16);
-    SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, pixelFormat != nullptr ? pixelFormat->stencilBits : 0);
-    bool doubleBuffer =
-        pixelFormat == nullptr || (pixelFormat->flags & pixelFormatDoubleBuffer) != 0;
-    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, doubleBuffer ? 1 : 0);
-    SDL_GL_SetAttribute(SDL_GL_MULTISAMPLEBUFFERS, 0);
-    SDL_GL_SetAttribute(SDL_GL_MULTISAMPLESAMPLES, 0);
-    // Immediate mode, display lists and the fixed pipeline need a compatibility context.
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
-}
-
-// The next record not in use, taken round-robin so that a released handle is not handed out
-// again at once (a stale handle then finds its record dead rather than someone else's).
-template <typename Record, int count>
-static Record* freeRecord(Record (&records)[count], int& next) {
-    for (int tried = 0; tried < count; ++tried) {
-        Record& record = records[next];
-        next = (next + 1) % count;
-        if (!record.live) return &record;
-    }
-    return nullptr;
-}
-
-static WindowHandle sdlCreateWindow(uint32_t, const char* className, const char* title,
-                                    uint32_t style, int32_t x, int32_t y, int32_t width,
-                                    int32_t height, ModuleHandle,
-                                    const PixelFormatDescriptor* pixelFormat) {
-    if (!classRegistered || className == nullptr) return nullptr;
-    if (std::strcmp(className, registeredClassName) != 0) return nullptr;
-    PlatformWindow* record = freeRecord(windowRecords, nextWindowRecord);
-    if (record == nullptr) return nullptr;
-
-    // Popup: borderless, and fullscreen at the switched mode when a switch was accepted.
-    // Overlapped: a framed window the user can resize, created hidden until showWindow.
-    bool popup = (style & windowStylePopup) != 0;
-    bool fullscreen = popup && displayModeReserved;
-    uint32_t flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN;
-    if (popup) flags |= SDL_WINDOW_BORDERLESS;
-    if (!popup) flags |= SDL_WINDOW_RESIZABLE;
-    if (fullscreen) {
-        flags |= SDL_WINDOW_FULLSCREEN;
-        width = reservedDisplayMode.w;
-        height = reservedDisplayMode.h;
-    }
-    requestVisual(pixelFormat);
-    SDL_Window* sdlWindow =
-        SDL_CreateWindow(title != nullptr ? title : "", x, y, width, height, flags);
-    if (sdlWindow == nullptr) return nullptr;
-    if (fullscreen && SDL_SetWindowDisplayMode(sdlWindow, &reservedDisplayMode) != 0) {
-        SDL_DestroyWindow(sdlWindow);
-        return nullptr;
-    }
-    *record = PlatformWindow{};
-    record->live = true;
-    record->sdlWindow = sdlWindow;
-    record->creationSerial = ++windowCreationCount;
-    record->drawable.owner = record;
-    if (fullscreen) fullscreenWindow = record;
-    return record;
-}
-
-static int32_t sdlDestroyWindow(WindowHandle handle) {
-    PlatformWindow* window = liveWindow(handle);
-    if (window == nullptr) return 0;
-    if (fullscreenWindow == window) fullscreenWindow = nullptr;
-    SDL_DestroyWindow(window->sdlWindow);
-    *window = PlatformWindow{};
-    return 1;
-}
-
-static void sdlShowWindow(WindowHandle handle) {
-    // For a fullscreen window this is the moment the display switches mode.
-    if (PlatformWindow* window = liveWindow(handle)) SDL_ShowWindow(window->sdlWindow);
-}
-
-static void sdlSetForegroundWindow(WindowHandle handle) {
-    if (PlatformWindow* window = liveWindow(handle)) SDL_RaiseWindow(window->sdlWindow);
-}
-
-static void sdlSetFocus(WindowHandle handle) {
-    // Without a window manager nobody else gives a new window the keyboard.
-    if (PlatformWindow* window = liveWindow(handle)) SDL_SetWindowInputFocus(window->sdlWindow);
-}
-
-static WindowHandle sdlGetFocus() {
-    if (!videoUp()) return nullptr;
-    return windowForSdlWindow(SDL_GetKeyboardFocus());
-}
-
-// ---------------------------------------------------------------------------------------------
-// Drawable, pixel format, GL context
+// Keys held while windows change
 //
-// A window has one drawable, obtained and released like the desktop's own device context of a
-// window class that keeps one per window. Its one pixel format is the visual the window was made
-// with (format 1).
+// SDL forgets every held key when its window with the keyboard goes away, and then reports no
+// release for it: a key held through an F1 switch (F1 itself, an arrow) would stay down in the
+// key table, and the next F1 press would be taken for the same one. A key pressed while no window
+// stands reaches nobody at all. The window system still knows which keys are down, so the layer
+// asks it for the keys SDL has lost track of until each is released.
 // ---------------------------------------------------------------------------------------------
 
-static DeviceHandle sdlGetDeviceContext(WindowHandle handle) {
-    PlatformWindow* window = liveWindow(handle);
-    if (window == nullptr) return nullptr;
-    window->deviceHeld = true;
-    return &window->drawable;
-}
+static bool keyDownInProgram[256];  // the program got the key's down and not yet its up
+static bool keyLostBySdl[256];      // ... and SDL no longer knows the key is down
 
-static int32_t sdlReleaseDeviceContext(WindowHandle handle, DeviceHandle device) {
-    PlatformWindow* window = liveDeviceOwner(device);
-    if (window == nullptr || window != liveWindow(handle)) return 0;
-    window->deviceHeld = false;
-    return 1;
-}
-
-static bool pixelFormatOffered(const PixelFormatDescriptor* pixelFormat) {
-    if (pixelFormat == nullptr || pixelFormat->pixelType != pixelTypeRgba) return false;
-    uint32_t needed = pixelFormatDrawToWindow | pixelFormatSupportOpenGl;
-    return (pixelFormat->flags & needed) == needed;
-}
-
-static int32_t sdlChoosePixelFormat(DeviceHandle device, const PixelFormatDescriptor* pixelFormat) {
-    if (liveDeviceOwner(device) == nullptr || !pixelFormatOffered(pixelFormat)) return 0;
-    return 1;
-}
-
-static int32_t sdlSetPixelFormat(DeviceHandle device, int32_t format,
-                                 const PixelFormatDescriptor* pixelFormat) {
-    PlatformWindow* window = liveDeviceOwner(device);
-    if (window == nullptr || format != 1 || !pixelFormatOffered(pixelFormat)) return 0;
-    window->pixelFormatSet = true;
-    return 1;
-}
-
-
-static ContextHandle sdlCreateContext(DeviceHandle device) {
-    PlatformWindow* window = liveDeviceOwner(device);
-    if (window == nullptr || !window->pixelFormatSet) return nullptr;
-    PlatformContext* record = freeRecord(contextRecords, nextContextRecord);
-    if (record == nullptr) return nullptr;
-    // SDL makes a new context current; creating one must leave the current one as it was.
-    SDL_Window* previousWindow = SDL_GL_GetCurrentWindow();
-    SDL_GLContext previousContext = SDL_GL_GetCurrentContext();
-    SDL_GLContext glContext = SDL_GL_CreateContext(window->sdlWindow);
-    if (glContext == nullptr) return nullptr;
-    SDL_GL_MakeCurrent(previousWindow, previousContext);
-    record->live = true;
-    record->glContext = glContext;
-    return record;
-}
-
-static int32_t sdlMakeCurrent(DeviceHandle device, ContextHandle handle) {
-    if (!videoUp()) return 0;
-    if (device == nullptr && handle == nullptr) return SDL_GL_MakeCurrent(nullptr, nullptr) == 0;
-    PlatformWindow* window = liveDeviceOwner(device);
-    PlatformContext* context = liveContext(handle);
-    if (window == nullptr || context == nullptr) return 0;
-    return SDL_GL_MakeCurrent(window->sdlWindow, context->glContext) == 0;
-}
-
-static int32_t sdlDeleteContext(ContextHandle handle) {
-    PlatformContext* context = liveContext(handle);
-    if (context == nullptr) return 0;
-    SDL_GL_DeleteContext(context->glContext);
-    *context = PlatformContext{};
-    return 1;
-}
-
-static int32_t sdlSwapBuffers(DeviceHandle device) {
-    PlatformWindow* window = liveDeviceOwner(device);
-    if (window == nullptr) return 0;
-    SDL_GL_SwapWindow(window->sdlWindow);
-    return 1;
-}
-
-// ---------------------------------------------------------------------------------------------
-// Message boxes
-// ---------------------------------------------------------------------------------------------
-
-static int32_t sdlMessageBox(WindowHandle owner, const char* text, const char* caption,
-                             uint32_t type) {
-    MessageBoxLayout layout = describeMessageBox(type);
-    PlatformWindow* ownerWindow = liveWindow(owner);
-    SDL_MessageBoxData box{};
-    box.flags = layout.flags;
-    box.window = ownerWindow != nullptr ? ownerWindow->sdlWindow : nullptr;
-    box.title = caption != nullptr ? caption : "";
-    box.message = text != nullptr ? text : "";
-    box.numbuttons = layout.buttonCount;
-    box.buttons = layout.buttons;
-    int buttonId = -1;
-    if (SDL_ShowMessageBox(&box, &buttonId) != 0) {
-        reportUnshownMessage(stderr, caption, text);
-        return answerForUnshownBox(type);
-    }
-    return answerForButton(type, buttonId);
-}
-
-// ---------------------------------------------------------------------------------------------
-// Message queue
-//
-// Messages come from SDL's event queue, translated one by one; events that mean nothing to the
-// program are skipped without ending the poll. A posted quit waits until no other message is
-// pending, as the desktop's quit message does.
-// ---------------------------------------------------------------------------------------------
-
-static SDL_Window* sdlWindowOfEvent(const SDL_Event& event) {
-    switch (event.type) {
-        case SDL_KEYDOWN:
-        case SDL_KEYUP:
-            return SDL_GetWindowFromID(event.key.windowID);
-        case SDL_MOUSEBUTTONDOWN:
-        case SDL_MOUSEBUTTONUP:
-            return SDL_GetWindowFromID(event.button.windowID);
-        case SDL_WINDOWEVENT:
-            return SDL_GetWindowFromID(event.window.windowID);
-        default:
-            return nullptr;
-    }
-}
-
-static EventTarget targetOfEvent(const SDL_Event& event) {
-    PlatformWindow* window = windowForSdlWindow(sdlWindowOfEvent(event));
-    // A key that reached one of our windows before SDL saw it take the keyboard (without a window
-    // manager, keys go to the window under the pointer until a window takes the focus) belongs to
-    // the program's window. A key event of a window already gone is not this case.
-    bool keyWithoutWindow =
-        (event.type == SDL_KEYDOWN || event.type == SDL_KEYUP) && event.key.windowID == 0;
-    if (event.type == SDL_QUIT || keyWithoutWindow) window = newestWindow();
-    if (window == nullptr) return {nullptr, nullptr};
-    return {window, &window->minimised};
-}
-
-// A raw X key event: presses are paired with SDL's event that follows; a release SDL will not
-// report becomes the key-up for the window that has the keyboard.
-static bool translateRawKeyEvent(const SDL_SysWMmsg* raw, WindowMessageRecord* message) {
 #if defined(SDL_VIDEO_DRIVER_X11)
-    if (raw == nullptr || raw->subsystem != SDL_SYSWM_X11) return false;
-    const XEvent& event = raw->msg.x11.event;
-    if (event.type == KeyPress) trackRawKeyPress(keyReleases, event.xkey.keycode);
-    if (event.type != KeyRelease) return false;
-    uint8_t virtualKey = keyReleasedUnseenBySdl(keyReleases, event.xkey.keycode);
-    PlatformWindow* window = windowForSdlWindow(SDL_GetKeyboardFocus());
-    if (window == nullptr) window = newestWindow();
-    if (virtualKey == 0 || window == nullptr) return false;
-    makeKeyUpMessage(window, virtualKey, message);
-    return true;
-#else
-    (void)raw;
-    (void)message;
-    return false;
-#endif
+#include <X11/keysym.h>
+
+static Display* x11Display;
+
+// The window system's name of each key the key table knows: runs of codes and names in step.
+static KeySym keysymOfVirtualKey(int virtualKey) {
+    static const struct {
+        int firstKey, count;
+        KeySym firstName;
+    } runs[] = {{virtualKeyA, 26, XK_a},
+                {virtualKey0, 10, XK_0},
+                {virtualKeyF1, 12, XK_F1},
+                {virtualKeyLeft, 4, XK_Left},
+                {virtualKeyEscape, 1, XK_Escape},
+                {virtualKeyEnter, 1, XK_Return},
+                {virtualKeySpace, 1, XK_space},
+                {virtualKeyTab, 1, XK_Tab},
+                {virtualKeyBackspace, 1, XK_BackSpace},
+                {virtualKeyShift, 1, XK_Shift_L},
+                {virtualKeyControl, 1, XK_Control_L}};
+    for (const auto& run : runs)
+        if (virtualKey >= run.firstKey && virtualKey < run.firstKey + run.count)
+            return run.firstName + static_cast<KeySym>(virtualKey - run.firstKey);
+    return NoSymbol;
 }
 
-static bool takeEventMessage(WindowMessageRecord* message) {
-    SDL_Event event;
-    while (SDL_PollEvent(&event) != 0) {
-        if (event.type == SDL_SYSWMEVENT) {
-            if (translateRawKeyEvent(event.syswm.msg, message)) return true;
-            continue;
-        }
-        trackSdlEvent(keyReleases, event);
-        if (translateSdlEvent(event, targetOfEvent(event), message)) return true;
+// 1 down, 0 up, -1 unknown.
+static int keyStateOnDisplay(const char keymap[32], int virtualKey) {
+    KeySym keysym = keysymOfVirtualKey(virtualKey);
+    KeyCode keycode = keysym == NoSymbol ? 0 : XKeysymToKeycode(x11Display, keysym);
+    if (keycode == 0) return -1;
+    return (keymap[keycode / 8] >> (keycode % 8)) & 1;
+}
+
+// Presses made while no window stood: down for the program now, and watched until released.
+static void takeKeysPressedMeanwhile(std::vector<PlatformEvent>& pending) {
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    x11Display = nullptr;
+    if (!SDL_GetWindowWMInfo(programWindow, &info) || info.subsystem != SDL_SYSWM_X11) return;
+    x11Display = info.info.x11.display;
+    char keymap[32];
+    XQueryKeymap(x11Display, keymap);
+    for (int key = 1; key < 256; ++key) {
+        if (keyDownInProgram[key] || keyStateOnDisplay(keymap, key) != 1) continue;
+        keyLostBySdl[key] = true;
+        pending.push_back({EventKind::keyDown, static_cast<uint8_t>(key), 0, 0});
     }
-    return false;
 }
 
-static bool sdlPeekMessage(WindowMessageRecord* message) {
-    if (SDL_WasInit(SDL_INIT_EVENTS) != 0 && takeEventMessage(message)) {
-        trackDeliveredMessage(keyReleases, *message);
-        return true;
-    }
-    if (!quitPosted) return false;
-    quitPosted = false;
-    *message = WindowMessageRecord{nullptr, messageQuit, static_cast<uintptr_t>(quitExitCode), 0};
-    return true;
-}
-
-static void sdlPostQuitMessage(int32_t exitCode) {
-    quitPosted = true;
-    quitExitCode = exitCode;
-}
-
-static intptr_t sdlDefaultWindowProcedure(WindowHandle window, uint32_t message, uintptr_t wParam,
-                                          intptr_t lParam);
-
-static intptr_t sendMessage(WindowHandle window, uint32_t message, uintptr_t wParam,
-                            intptr_t lParam) {
-    if (registeredProcedure != nullptr) return registeredProcedure(window, message, wParam, lParam);
-    return sdlDefaultWindowProcedure(window, message, wParam, lParam);
-}
-
-static intptr_t sdlDispatchMessage(const WindowMessageRecord* message) {
-    if (message == nullptr || liveWindow(message->window) == nullptr) return 0;
-    return sendMessage(message->window, message->message, message->wParam, message->lParam);
-}
-
-// What the desktop does with what the program leaves alone: a minimise command minimises, a
-// close command (also Alt+F4) asks the window to close.
-static intptr_t sdlDefaultWindowProcedure(WindowHandle handle, uint32_t message, uintptr_t wParam,
-                                          intptr_t lParam) {
-    PlatformWindow* window = liveWindow(handle);
-    if (window == nullptr) return 0;
-    bool altHeld = (static_cast<uint32_t>(lParam) & (1u << 29)) != 0;
-    if (message == messageSystemKeyDown && wParam == virtualKeyF4 && altHeld) {
-        return sendMessage(handle, messageSystemCommand, systemCommandClose, 0);
-    }
-    if (message == messageSystemCommand && wParam == systemCommandMinimize) {
-        SDL_MinimizeWindow(window->sdlWindow);
-    } else if (message == messageSystemCommand && wParam == systemCommandClose) {
-        return sendMessage(handle, messageClose, 0, 0);
+// The first lost key the window system reports released; 0 when none is.
+static uint8_t lostKeyReleased() {
+    if (x11Display == nullptr) return 0;
+    bool watching = false;
+    for (bool lost : keyLostBySdl) watching = watching || lost;
+    if (!watching) return 0;
+    char keymap[32];
+    XQueryKeymap(x11Display, keymap);
+    for (int key = 1; key < 256; ++key) {
+        if (keyLostBySdl[key] && keyStateOnDisplay(keymap, key) != 1)
+            return static_cast<uint8_t>(key);
     }
     return 0;
 }
 
+// SDL's own events of the window system: the program's window destroyed by someone else.
+static bool windowDestroyedElsewhere(const SDL_SysWMmsg* message) {
+    if (message == nullptr || message->subsystem != SDL_SYSWM_X11 || programWindow == nullptr)
+        return false;
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (!SDL_GetWindowWMInfo(programWindow, &info)) return false;
+    const XEvent& event = message->msg.x11.event;
+    return event.type == DestroyNotify && event.xdestroywindow.window == info.info.x11.window;
+}
+#else
+static void takeKeysPressedMeanwhile(std::vector<PlatformEvent>&) {}
+static uint8_t lostKeyReleased() {
+    return 0;
+}
+static bool windowDestroyedElsewhere(const SDL_SysWMmsg*) {
+    return false;
+}
+#endif
+
+// Events the layer makes itself, served before SDL's.
+static std::vector<PlatformEvent> pendingEvents;
+
 // ---------------------------------------------------------------------------------------------
-// Pointer and clock
+// Window and GL context
 // ---------------------------------------------------------------------------------------------
 
-static void sdlGetCursorPos(int32_t* x, int32_t* y) {
-    int pointerX = 0;
-    int pointerY = 0;
-    if (videoUp()) SDL_GetGlobalMouseState(&pointerX, &pointerY);
-    if (x != nullptr) *x = pointerX;
-    if (y != nullptr) *y = pointerY;
+static void requestGlDrawable(const WindowRequest& request) {
+    SDL_GL_ResetAttributes();
+    int primary = request.colorBits > 16 ? 8 : 5;
+    SDL_GL_SetAttribute(SDL_GL_RED_SIZE, primary);
+    SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE,
+                        request.colorBits > 16 ? 8 : (request.colorBits == 16 ? 6 : 5));
+    SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, primary);
+    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, request.depthBits);
+    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+    // Immediate mode, display lists and the fixed pipeline need a compatibility context.
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
 }
 
-static void sdlSetCursorPos(int32_t x, int32_t y) {
-    if (videoUp()) SDL_WarpMouseGlobal(x, y);
+static WindowHandle sdlCreateWindow(const WindowRequest& request, WindowFailure* failure) {
+    *failure = WindowFailure::noWindow;
+    if (!displayUp() || programWindow != nullptr) return nullptr;
+    bool fullscreen = request.fullscreen && displayModeChosen;
+    uint32_t flags = SDL_WINDOW_HIDDEN | (fullscreen ? SDL_WINDOW_FULLSCREEN | SDL_WINDOW_BORDERLESS
+                                                     : SDL_WINDOW_RESIZABLE);
+    int width = fullscreen ? chosenDisplayMode.w : request.width;
+    int height = fullscreen ? chosenDisplayMode.h : request.height;
+    const char* title = request.title != nullptr ? request.title : "";
+    requestGlDrawable(request);
+    SDL_Window* window = SDL_CreateWindow(title, 0, 0, width, height, flags | SDL_WINDOW_OPENGL);
+    if (window == nullptr) {
+        // A display that makes plain windows but has no fitting GL drawable.
+        if (SDL_Window* plain = SDL_CreateWindow(title, 0, 0, width, height, flags)) {
+            SDL_DestroyWindow(plain);
+            *failure = WindowFailure::noGlDrawable;
+        }
+        return nullptr;
+    }
+    if (fullscreen && SDL_SetWindowDisplayMode(window, &chosenDisplayMode) != 0) {
+        SDL_DestroyWindow(window);
+        return nullptr;
+    }
+    *failure = WindowFailure::none;
+    programWindow = window;
+    programWindowMinimised = false;
+    return reinterpret_cast<WindowHandle>(window);
+}
+
+static void sdlShowWindow(WindowHandle handle) {
+    SDL_Window* window = sdlWindowOf(handle);
+    SDL_ShowWindow(window);  // a fullscreen window switches the display mode now
+    SDL_RaiseWindow(window);
+    // Without a window manager nobody else gives a new window the keyboard.
+    SDL_SetWindowInputFocus(window);
+    takeKeysPressedMeanwhile(pendingEvents);
+}
+
+static void holdPointer(bool held) {
+    pointerHeld = held;
+    SDL_SetRelativeMouseMode(held ? SDL_TRUE : SDL_FALSE);
+}
+
+static void sdlDestroyWindow(WindowHandle handle) {
+    if (programWindow != sdlWindowOf(handle) || programWindow == nullptr) return;
+    holdPointer(false);
+    programWindow = nullptr;
+    SDL_DestroyWindow(sdlWindowOf(handle));
+    // The releases SDL reports for the keys held as its window goes are not the user's: the keys
+    // are still down, and are watched on the window system until they really come up. Nothing
+    // else has reached SDL's queue since the frame step began on an empty one.
+    SDL_Event releases[64];
+    int count = SDL_PeepEvents(releases, 64, SDL_GETEVENT, SDL_KEYUP, SDL_KEYUP);
+    for (int i = 0; i < count; ++i) {
+        const SDL_Keysym& key = releases[i].key.keysym;
+        uint8_t virtualKey = virtualKeyForSdlKey(key.sym, key.scancode);
+        if (keyDownInProgram[virtualKey]) keyLostBySdl[virtualKey] = true;
+    }
+#if !defined(SDL_VIDEO_DRIVER_X11)
+    if (count > 0) SDL_PeepEvents(releases, count, SDL_ADDEVENT, 0, 0);
+#endif
+}
+
+static ContextHandle sdlCreateContext(WindowHandle window) {
+    return reinterpret_cast<ContextHandle>(SDL_GL_CreateContext(sdlWindowOf(window)));
+}
+
+static bool sdlMakeCurrent(WindowHandle window, ContextHandle context) {
+    return SDL_GL_MakeCurrent(sdlWindowOf(window), reinterpret_cast<SDL_GLContext>(context)) == 0;
+}
+
+static bool sdlMakeNoneCurrent() {
+    return displayUp() && SDL_GL_MakeCurrent(nullptr, nullptr) == 0;
+}
+
+static void sdlDeleteContext(ContextHandle context) {
+    SDL_GL_DeleteContext(reinterpret_cast<SDL_GLContext>(context));
+}
+
+static void sdlSwapBuffers(WindowHandle window) {
+    SDL_GL_SwapWindow(sdlWindowOf(window));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Events and pointer
+//
+// Pointer motion is summed from SDL's relative motion events as they are taken from the queue,
+// in order with the focus changes: nothing moved while the window had the keyboard is lost, and
+// nothing moved elsewhere is counted.
+// ---------------------------------------------------------------------------------------------
+
+static bool isProgramWindowEvent(const SDL_Event& event) {
+    return programWindow != nullptr && event.window.windowID == SDL_GetWindowID(programWindow);
+}
+
+static bool takeSdlEvent(PlatformEvent* out) {
+    SDL_Event event;
+    while (SDL_PollEvent(&event) != 0) {
+        if (event.type == SDL_SYSWMEVENT) {
+            if (!windowDestroyedElsewhere(event.syswm.msg)) continue;
+            *out = {EventKind::windowLost, 0, 0, 0};
+            return true;
+        }
+        if (event.type == SDL_MOUSEMOTION) {
+            if (pointerHeld) {
+                pointerMotionX += event.motion.xrel;
+                pointerMotionY += event.motion.yrel;
+            }
+            continue;
+        }
+        if (event.type == SDL_WINDOWEVENT) {
+            if (!isProgramWindowEvent(event)) continue;
+            if (event.window.event == SDL_WINDOWEVENT_FOCUS_GAINED) holdPointer(true);
+            if (event.window.event == SDL_WINDOWEVENT_FOCUS_LOST) holdPointer(false);
+            if (!translateSdlEvent(event, &programWindowMinimised, out)) continue;
+            return true;
+        }
+        if (!translateSdlEvent(event, &programWindowMinimised, out)) continue;
+        // SDL reports the key again: it knows it is down (or up) from here on.
+        if (out->kind == EventKind::keyDown || out->kind == EventKind::keyUp)
+            keyLostBySdl[out->virtualKey] = false;
+        return true;
+    }
+    return false;
+}
+
+static bool sdlPollEvent(PlatformEvent* out) {
+    if (!displayUp()) return false;
+    if (!pendingEvents.empty()) {
+        *out = pendingEvents.front();
+        pendingEvents.erase(pendingEvents.begin());
+    } else if (uint8_t released = lostKeyReleased()) {
+        keyLostBySdl[released] = false;
+        *out = {EventKind::keyUp, released, 0, 0};
+    } else if (!takeSdlEvent(out)) {
+        return false;
+    }
+    if (out->kind == EventKind::keyDown) keyDownInProgram[out->virtualKey] = true;
+    if (out->kind == EventKind::keyUp) keyDownInProgram[out->virtualKey] = false;
+    return true;
+}
+
+static void sdlTakePointerMotion(int32_t* dx, int32_t* dy) {
+    *dx = pointerMotionX;
+    *dy = pointerMotionY;
+    pointerMotionX = 0;
+    pointerMotionY = 0;
+}
+
+static void sdlHideCursor(bool hidden) {
+    if (displayUp()) SDL_ShowCursor(hidden ? SDL_DISABLE : SDL_ENABLE);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Message boxes and clock
+// ---------------------------------------------------------------------------------------------
+
+static MessageAnswer sdlMessageBox(const char* text, const char* caption, MessageButtons buttons,
+                                   MessageIcon icon) {
+    // Enter presses OK or Yes; Escape presses OK or No.
+    static const SDL_MessageBoxButtonData okButtons[] = {
+        {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT | SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, 0,
+         "OK"}};
+    static const SDL_MessageBoxButtonData yesNoButtons[] = {
+        {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT, 1, "Yes"},
+        {SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, 0, "No"}};
+    static const uint32_t iconFlags[] = {0, SDL_MESSAGEBOX_INFORMATION, SDL_MESSAGEBOX_WARNING,
+                                         SDL_MESSAGEBOX_ERROR};
+    bool question = buttons == MessageButtons::yesNo;
+    SDL_MessageBoxData box{};
+    box.flags = iconFlags[static_cast<int>(icon)] | SDL_MESSAGEBOX_BUTTONS_LEFT_TO_RIGHT;
+    box.title = caption;
+    box.message = text;
+    box.numbuttons = question ? 2 : 1;
+    box.buttons = question ? yesNoButtons : okButtons;
+    // The box needs the pointer; the window takes it back when it has the keyboard again.
+    if (pointerHeld) holdPointer(false);
+    int pressed = 0;
+    // SDL's box on a display that is not up would open a connection of its own, which it cannot
+    // always do safely; without the display the text goes to standard error instead.
+    if (!displayUp() || SDL_ShowMessageBox(&box, &pressed) != 0) {
+        std::fprintf(stderr, "%s: %s\n", caption, text);
+        std::fflush(stderr);
+        pressed = 0;
+    }
+    if (programWindow != nullptr && SDL_GetKeyboardFocus() == programWindow) holdPointer(true);
+    if (!question) return MessageAnswer::ok;
+    return pressed == 1 ? MessageAnswer::yes : MessageAnswer::no;
 }
 
 static const std::chrono::steady_clock::time_point processStart = std::chrono::steady_clock::now();
 
 static uint32_t sdlMilliseconds() {
     auto elapsed = std::chrono::steady_clock::now() - processStart;
-    auto count = std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count();
-    return static_cast<uint32_t>(count);
+    return static_cast<uint32_t>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count());
 }
 
-// ---------------------------------------------------------------------------------------------
-
 const PlatformLayer sdlPlatformLayer = {
-    sdlGetModuleHandle,
-    sdlRegisterWindowClass,
-    sdlUnregisterWindowClass,
-    sdlChangeDisplayMode,
-    sdlRestoreDisplayMode,
-    sdlShowCursor,
-    sdlAdjustWindowRect,
-    sdlCreateWindow,
-    sdlDestroyWindow,
-    sdlGetDeviceContext,
-    sdlReleaseDeviceContext,
-    sdlChoosePixelFormat,
-    sdlSetPixelFormat,
-    sdlCreateContext,
-    sdlMakeCurrent,
-    sdlDeleteContext,
-    sdlShowWindow,
-    sdlSetForegroundWindow,
-    sdlSetFocus,
-    sdlGetFocus,
-    sdlMessageBox,
-    sdlPeekMessage,
-    sdlDispatchMessage,
-    sdlPostQuitMessage,
-    sdlDefaultWindowProcedure,
-    sdlSwapBuffers,
-    sdlGetCursorPos,
-    sdlSetCursorPos,
+    sdlOpenDisplay,  sdlCloseDisplay,      sdlSwitchDisplayMode, sdlRestoreDisplayMode,
+    sdlCreateWindow, sdlShowWindow,        sdlDestroyWindow,     sdlCreateContext,
+    sdlMakeCurrent,  sdlMakeNoneCurrent,   sdlDeleteContext,     sdlSwapBuffers,
+    sdlPollEvent,    sdlTakePointerMotion, sdlHideCursor,        sdlMessageBox,
     sdlMilliseconds,
 };
 

@@ -1,6 +1,8 @@
 // sdl_translation.cpp — the SDL layer's decisions that need no display: key codes, system keys,
-// display-mode choice, event translation, message-box layout and answers.
+// display-mode choice, event translation.
 #include "platform/sdl_translation.h"
+
+#include <utility>
 
 #include "platform/virtual_keys.h"
 
@@ -14,41 +16,27 @@
 // ---------------------------------------------------------------------------------------------
 
 static uint8_t virtualKeyForNamedKey(SDL_Keycode keycode) {
-    switch (keycode) {
-        case SDLK_BACKSPACE:
-            return virtualKeyBackspace;
-        case SDLK_TAB:
-            return virtualKeyTab;
-        case SDLK_RETURN:
-        case SDLK_KP_ENTER:
-            return virtualKeyEnter;
-        case SDLK_LSHIFT:
-        case SDLK_RSHIFT:
-            return virtualKeyShift;
-        case SDLK_LCTRL:
-        case SDLK_RCTRL:
-            return virtualKeyControl;
-        case SDLK_LALT:
-        case SDLK_RALT:
-            return virtualKeyAlt;
-        case SDLK_ESCAPE:
-            return virtualKeyEscape;
-        case SDLK_SPACE:
-            return virtualKeySpace;
-        case SDLK_LEFT:
-            return virtualKeyLeft;
-        case SDLK_UP:
-            return virtualKeyUp;
-        case SDLK_RIGHT:
-            return virtualKeyRight;
-        case SDLK_DOWN:
-            return virtualKeyDown;
-        default:
-            break;
-    }
-    if (keycode >= SDLK_F1 && keycode <= SDLK_F12) {
+    static const std::pair<SDL_Keycode, uint8_t> namedKeys[] = {
+        {SDLK_BACKSPACE, virtualKeyBackspace},
+        {SDLK_TAB, virtualKeyTab},
+        {SDLK_RETURN, virtualKeyEnter},
+        {SDLK_KP_ENTER, virtualKeyEnter},
+        {SDLK_LSHIFT, virtualKeyShift},
+        {SDLK_RSHIFT, virtualKeyShift},
+        {SDLK_LCTRL, virtualKeyControl},
+        {SDLK_RCTRL, virtualKeyControl},
+        {SDLK_LALT, virtualKeyAlt},
+        {SDLK_RALT, virtualKeyAlt},
+        {SDLK_ESCAPE, virtualKeyEscape},
+        {SDLK_SPACE, virtualKeySpace},
+        {SDLK_LEFT, virtualKeyLeft},
+        {SDLK_UP, virtualKeyUp},
+        {SDLK_RIGHT, virtualKeyRight},
+        {SDLK_DOWN, virtualKeyDown}};
+    for (const auto& [named, virtualKey] : namedKeys)
+        if (keycode == named) return virtualKey;
+    if (keycode >= SDLK_F1 && keycode <= SDLK_F12)
         return static_cast<uint8_t>(virtualKeyF1 + (keycode - SDLK_F1));
-    }
     return 0;
 }
 
@@ -103,233 +91,71 @@ int chooseDisplayMode(const SDL_DisplayMode* modes, int modeCount, int32_t width
 
 // ---------------------------------------------------------------------------------------------
 // Events
-//
-// One SDL event becomes at most one message. Activation carries the minimised flag in the high
-// word, so the window procedure can tell "minimised" from "lost the focus"; the translation keeps
-// each window's minimised state because SDL reports focus and minimising as separate events, in
-// either order.
 // ---------------------------------------------------------------------------------------------
 
-static intptr_t packLowHigh(int32_t low, int32_t high) {
-    uint32_t packed = (static_cast<uint32_t>(low) & 0xFFFFu) | (static_cast<uint32_t>(high) << 16);
-    return static_cast<intptr_t>(packed);
-}
-
-// The desktop's key-message lParam: repeat count 1, bit 29 with Alt held, bit 30 when the key was
-// already down, bit 31 on release.
-static intptr_t keyMessageLParam(bool down, bool repeat, bool altHeld) {
-    uint32_t lParam = 1;
-    if (altHeld) lParam |= 1u << 29;
-    if (repeat || !down) lParam |= 1u << 30;
-    if (!down) lParam |= 1u << 31;
-    return static_cast<intptr_t>(lParam);
-}
-
-static bool translateKeyEvent(const SDL_KeyboardEvent& key, WindowMessageRecord* message) {
+static bool translateKeyEvent(const SDL_KeyboardEvent& key, PlatformEvent* out) {
     bool down = key.type == SDL_KEYDOWN;
     uint8_t virtualKey = virtualKeyForSdlKey(key.keysym.sym, key.keysym.scancode);
-    // A key without a code touches no entry of the key table, but its release still counts as a
-    // key-up, which stops the walk and strafe directions.
     if (virtualKey == 0 && down) return false;
-    bool system = virtualKey != 0 && isSystemKey(virtualKey, key.keysym.mod);
-    if (system) {
-        message->message = down ? messageSystemKeyDown : messageSystemKeyUp;
-    } else {
-        message->message = down ? messageKeyDown : messageKeyUp;
+    if (virtualKey != 0 && isSystemKey(virtualKey, key.keysym.mod)) {
+        // Alt+F4 asks the window to close, as everywhere on the desktop; the other system keys
+        // (Alt combinations, F10) are the desktop's and never reach the key table.
+        if (!down || virtualKey != virtualKeyF4 || (key.keysym.mod & KMOD_ALT) == 0) return false;
+        *out = {EventKind::closeRequested, 0, 0, 0};
+        return true;
     }
-    message->wParam = virtualKey;
-    message->lParam = keyMessageLParam(down, key.repeat != 0, (key.keysym.mod & KMOD_ALT) != 0);
+    // A key without a code touches no entry of the key table, but its release still counts as a
+    // release, which stops the walk and strafe directions.
+    *out = {down ? EventKind::keyDown : EventKind::keyUp, virtualKey, 0, 0};
     return true;
-}
-
-static bool translateButtonEvent(const SDL_MouseButtonEvent& button, WindowMessageRecord* message) {
-    bool down = button.type == SDL_MOUSEBUTTONDOWN;
-    switch (button.button) {
-        case SDL_BUTTON_LEFT:
-            message->message = down ? messageLeftButtonDown : messageLeftButtonUp;
-            break;
-        case SDL_BUTTON_RIGHT:
-            message->message = down ? messageRightButtonDown : messageRightButtonUp;
-            break;
-        case SDL_BUTTON_MIDDLE:
-            message->message = down ? messageMiddleButtonDown : messageMiddleButtonUp;
-            break;
-        default:
-            return false;
-    }
-    message->wParam = 0;
-    message->lParam = packLowHigh(button.x, button.y);
-    return true;
-}
-
-static void setActivate(WindowMessageRecord* message, bool active, bool minimised) {
-    message->message = messageActivate;
-    message->wParam = static_cast<uintptr_t>(packLowHigh(active ? 1 : 0, minimised ? 1 : 0));
-    message->lParam = 0;
-}
-
-// The window's close button, and an interrupt from the terminal, which asks the same.
-static void setClose(WindowMessageRecord* message) {
-    message->message = messageClose;
-    message->wParam = 0;
-    message->lParam = 0;
 }
 
 static bool translateWindowEvent(const SDL_WindowEvent& event, bool* minimised,
-                                 WindowMessageRecord* message) {
+                                 PlatformEvent* out) {
     switch (event.event) {
         case SDL_WINDOWEVENT_SIZE_CHANGED:
-            message->message = messageSize;
-            message->wParam = 0;
-            message->lParam = packLowHigh(event.data1, event.data2);
+            *out = {EventKind::resized, 0, event.data1, event.data2};
             return true;
         case SDL_WINDOWEVENT_MINIMIZED:
             *minimised = true;
-            setActivate(message, false, true);
+            *out = {EventKind::minimised, 0, 0, 0};
             return true;
         case SDL_WINDOWEVENT_MAXIMIZED:
             *minimised = false;
             return false;
         case SDL_WINDOWEVENT_RESTORED:
-            // Also sent when a maximised window returns to its size: no activation change then.
             if (!*minimised) return false;
             *minimised = false;
-            setActivate(message, true, false);
-            return true;
-        case SDL_WINDOWEVENT_FOCUS_GAINED:
-            setActivate(message, true, *minimised);
-            return true;
-        case SDL_WINDOWEVENT_FOCUS_LOST:
-            setActivate(message, false, *minimised);
+            *out = {EventKind::restored, 0, 0, 0};
             return true;
         case SDL_WINDOWEVENT_CLOSE:
-            setClose(message);
+            *out = {EventKind::closeRequested, 0, 0, 0};
             return true;
         default:
             return false;
     }
 }
 
-bool translateSdlEvent(const SDL_Event& event, EventTarget target, WindowMessageRecord* message) {
-    if (target.window == nullptr) return false;
-    message->window = target.window;
+bool translateSdlEvent(const SDL_Event& event, bool* minimised, PlatformEvent* out) {
     switch (event.type) {
         case SDL_KEYDOWN:
         case SDL_KEYUP:
-            return translateKeyEvent(event.key, message);
+            return translateKeyEvent(event.key, out);
         case SDL_MOUSEBUTTONDOWN:
         case SDL_MOUSEBUTTONUP:
-            return translateButtonEvent(event.button, message);
+            if (event.button.button != SDL_BUTTON_RIGHT) return false;
+            *out = {event.type == SDL_MOUSEBUTTONDOWN ? EventKind::rightButtonDown
+                                                      : EventKind::rightButtonUp,
+                    0, 0, 0};
+            return true;
         case SDL_WINDOWEVENT:
-            return translateWindowEvent(event.window, target.minimised, message);
+            return translateWindowEvent(event.window, minimised, out);
         case SDL_QUIT:
-            // Only an interrupt from the terminal (the layer turns off SDL's own quit on the last
-            // window's close, which already arrives as the window's close event): it asks the
-            // window to close like its close button, so the display mode is restored.
-            setClose(message);
+            // An interrupt from the terminal asks the window to close like its close button, so
+            // that the display mode is restored.
+            *out = {EventKind::closeRequested, 0, 0, 0};
             return true;
         default:
             return false;
     }
-}
-
-// ---------------------------------------------------------------------------------------------
-// Releases SDL does not report
-// ---------------------------------------------------------------------------------------------
-
-void trackRawKeyPress(KeyReleaseTracker& tracker, uint32_t physicalKey) {
-    tracker.pendingPhysicalPress = physicalKey;
-}
-
-void trackSdlEvent(KeyReleaseTracker& tracker, const SDL_Event& event) {
-    uint32_t physicalKey = tracker.pendingPhysicalPress;
-    tracker.pendingPhysicalPress = 0;
-    if (event.type != SDL_KEYDOWN && event.type != SDL_KEYUP) return;
-    uint8_t virtualKey = virtualKeyForSdlKey(event.key.keysym.sym, event.key.keysym.scancode);
-    if (virtualKey == 0) return;
-    bool down = event.type == SDL_KEYDOWN;
-    tracker.sdlDown[virtualKey] = down;
-    if (down && physicalKey != 0) tracker.physicalKey[virtualKey] = physicalKey;
-}
-
-void trackDeliveredMessage(KeyReleaseTracker& tracker, const WindowMessageRecord& message) {
-    if (message.wParam == 0 || message.wParam > 0xFF) return;
-    if (message.message == messageKeyDown) tracker.programDown[message.wParam] = true;
-    if (message.message == messageKeyUp) tracker.programDown[message.wParam] = false;
-}
-
-uint8_t keyReleasedUnseenBySdl(KeyReleaseTracker& tracker, uint32_t physicalKey) {
-    tracker.pendingPhysicalPress = 0;
-    if (physicalKey == 0) return 0;
-    for (int virtualKey = 1; virtualKey < 256; ++virtualKey) {
-        if (tracker.physicalKey[virtualKey] == physicalKey && tracker.programDown[virtualKey] &&
-            !tracker.sdlDown[virtualKey]) {
-            return static_cast<uint8_t>(virtualKey);
-        }
-    }
-    return 0;
-}
-
-void forgetSdlKeyboard(KeyReleaseTracker& tracker) {
-    for (bool& down : tracker.sdlDown) down = false;
-    tracker.pendingPhysicalPress = 0;
-}
-
-void makeKeyUpMessage(WindowHandle window, uint8_t virtualKey, WindowMessageRecord* message) {
-    message->window = window;
-    message->message = messageKeyUp;
-    message->wParam = virtualKey;
-    message->lParam = keyMessageLParam(false, false, false);
-}
-
-// ---------------------------------------------------------------------------------------------
-// Message boxes
-// ---------------------------------------------------------------------------------------------
-
-// Both default keys of an OK box press OK; in a question Enter means Yes and Escape means No.
-static const SDL_MessageBoxButtonData okButtons[] = {
-    {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT | SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT,
-     messageBoxAnswerOk, "OK"},
-};
-static const SDL_MessageBoxButtonData yesNoButtons[] = {
-    {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT, messageBoxAnswerYes, "Yes"},
-    {SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, messageBoxAnswerNo, "No"},
-};
-
-static bool isQuestion(uint32_t type) {
-    return (type & messageBoxButtonsMask) == messageBoxYesNo;
-}
-
-MessageBoxLayout describeMessageBox(uint32_t type) {
-    uint32_t flags = SDL_MESSAGEBOX_BUTTONS_LEFT_TO_RIGHT;
-    switch (type & messageBoxIconMask) {
-        case messageBoxIconStop:
-            flags |= SDL_MESSAGEBOX_ERROR;
-            break;
-        case messageBoxIconExclamation:
-            flags |= SDL_MESSAGEBOX_WARNING;
-            break;
-        case messageBoxIconInformation:
-            flags |= SDL_MESSAGEBOX_INFORMATION;
-            break;
-        default:
-            break;
-    }
-    if (isQuestion(type)) return {flags, 2, yesNoButtons};
-    return {flags, 1, okButtons};
-}
-
-int32_t answerForButton(uint32_t type, int buttonId) {
-    if (!isQuestion(type)) return messageBoxAnswerOk;
-    return buttonId == messageBoxAnswerYes ? messageBoxAnswerYes : messageBoxAnswerNo;
-}
-
-int32_t answerForUnshownBox(uint32_t type) {
-    return isQuestion(type) ? messageBoxAnswerNo : messageBoxAnswerOk;
-}
-
-void reportUnshownMessage(FILE* stream, const char* caption, const char* text) {
-    std::fprintf(stream, "%s: %s\n", caption != nullptr ? caption : "",
-                 text != nullptr ? text : "");
-    std::fflush(stream);
 }

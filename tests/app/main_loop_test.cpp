@@ -1,4 +1,4 @@
-// main_loop_test.cpp — the message loop, the window procedure and the input bindings, run through
+// main_loop_test.cpp — the event loop, the event handler and the input bindings, run through
 // the scripted platform layer on real headless GL in the program's data folder.
 #include "app/main_loop.h"
 
@@ -9,6 +9,7 @@
 #include "app/main_window.h"
 #include "platform/virtual_keys.h"
 #include "scene/viewer.h"
+#include "support/gl_test_context.h"
 #include "support/scripted_platform.h"
 
 namespace {
@@ -34,29 +35,39 @@ struct MainLoop : ::testing::Test {
     }
 };
 
-TEST_F(MainLoop, QueuedMessagesAllGoBeforeTheNextFrame) {
+TEST_F(MainLoop, QueuedEventsAllGoBeforeTheNextFrame) {
     run(2, [](int frame) {
         for (int i = 0; frame == 1 && i < 10; ++i) scripted.queueKeyDown(virtualKey0 + i);
     });
-    Steps passes = scripted.only({"peekMessage", "dispatchMessage", "swapBuffers"});
+    Steps passes = scripted.only({"pollEvent", "swapBuffers"});
     Steps expected = {"swapBuffers"};
-    for (int i = 0; i < 10; ++i)
-        expected.insert(expected.end(), {"peekMessage", "dispatchMessage"});
-    expected.insert(expected.end(), {"peekMessage", "swapBuffers"});
+    expected.insert(expected.end(), 11, "pollEvent");
+    expected.push_back("swapBuffers");
     auto firstSwap = std::find(passes.begin(), passes.end(), "swapBuffers");
     EXPECT_EQ(Steps(firstSwap, firstSwap + expected.size()), expected);
+    for (int i = 0; i < 10; ++i) EXPECT_EQ(keys[virtualKey0 + i], 1);
 }
 
-TEST_F(MainLoop, MouseOffsetBecomesTurnAndPitchRatesAndTheCursorIsCentred) {
-    scripted.cursorX = 430;  // wherever the pointer is at start counts as a movement
-    scripted.cursorY = 290;
-    run(2, [](int frame) {
-        if (frame != 2) return;  // frame 2 has damped the rates once
-        EXPECT_FLOAT_EQ(headingRate, 3.0f * 0.7f);
-        EXPECT_FLOAT_EQ(pitchRate, -1.0f * 0.7f);
-        EXPECT_EQ(scripted.cursorX, 400);
-        EXPECT_EQ(scripted.cursorY, 300);
+// Motion arrives in bursts of any size between steps: each pixel adds 0.1 to the rate once, and
+// the rate is damped by 0.7 before each frame turns the view by it, so in all a pixel turns the
+// view by 0.1 * 0.7 / 0.3 degrees.
+TEST_F(MainLoop, EveryPointerMotionTurnsTheViewOnce) {
+    const int32_t bursts[][2] = {{3, -1}, {0, 0}, {-40, 7}, {1, 1}, {250, -2}, {-7, 0}};
+    int32_t sentX = 0, sentY = 0;
+    run(60, [&](int frame) {
+        if (frame > 6) return;
+        scripted.pointerX += bursts[frame - 1][0];
+        scripted.pointerY += bursts[frame - 1][1];
+        sentX += bursts[frame - 1][0];
+        sentY += bursts[frame - 1][1];
+        if (frame == 1) EXPECT_FLOAT_EQ(headingRate, 0);  // the first step has seen no motion
+        if (frame == 2) EXPECT_FLOAT_EQ(headingRate, 0.3f * 0.7f);  // damped once since
     });
+    EXPECT_EQ(sentX, 207);
+    // The rate decays geometrically; by the last frame the turn is complete to float precision.
+    EXPECT_NEAR(heading, sentX * 0.1 * 0.7 / 0.3, 1e-3);
+    EXPECT_NEAR(pitchAccumulator, sentY * 0.1 * 0.7 / 0.3, 1e-3);
+    EXPECT_EQ(pointerMotion.x, 0);
 }
 
 TEST_F(MainLoop, OppositeKeysCancelAndTheLaterRowWinsTheDirection) {
@@ -74,13 +85,11 @@ TEST_F(MainLoop, AnyKeyReleaseResetsBothDirectionsForOneFrame) {
     std::vector<float> seen;
     scripted.queueKeyDown(virtualKeyUp);
     scripted.queueKeyDown(virtualKeyLeft);
-    scripted.queueMessage(messageKeyDown, 0x1FF);  // beyond the key table: ignored
     run(4, [&](int frame) {
         seen.insert(seen.end(), {walkDirection, strafeDirection});
         if (frame == 2) scripted.queueKeyUp(virtualKey0 + 5);  // a key without a binding
     });
     EXPECT_EQ(seen, (std::vector<float>{0, 0, 1, 1, 0, 0, 1, 1}));
-    EXPECT_EQ(keys[0xFF], 0);
 }
 
 TEST_F(MainLoop, CrouchAndLightingFollowTheirKeysThroughLatches) {
@@ -107,35 +116,78 @@ TEST_F(MainLoop, HeldF1TogglesOncePerPress) {
     });
     EXPECT_EQ(modes, (std::vector<bool>{true, true, false, false, false, false, true}));
     EXPECT_EQ(scripted.callCount("createWindow"), 3);
-    EXPECT_TRUE(scripted.handlesReleasedTwice().empty());
+    EXPECT_TRUE(scripted.misusedHandles.empty());
 }
 
 TEST_F(MainLoop, EscapeWithF1StillTogglesBeforeQuitting) {
     run(1, [](int) { scripted.queueKeyDown(virtualKeyF1); });
     EXPECT_EQ(scripted.callCount("createWindow"), 2);
     EXPECT_FALSE(fullscreen);
-    EXPECT_EQ(scripted.callCount("unregisterWindowClass"), 2);
-    EXPECT_FALSE(scripted.classRegistered);
+    EXPECT_EQ(scripted.callCount("destroyWindow"), 2);
+    EXPECT_FALSE(scripted.displayUp);
 }
 
-TEST_F(MainLoop, FailedReopenEndsTheProgramWithoutReleasingTwice) {
-    scripted.failStepOnCall("createWindow", 2);  // the old handles are all released by then
+// A start or a reopen that fails has told the user and holds nothing; the program then ends with
+// a failure code, so whoever started it knows no window was shown.
+TEST_F(MainLoop, FailedStartOrReopenEndsWithAFailureCode) {
+    scripted.failStepOnCall("createWindow", 2);
     EXPECT_EQ(run(100,
                   [](int frame) {
                       if (frame == 1) scripted.queueKeyDown(virtualKeyF1);
                   }),
-              0);
+              exitCodeNoWindow);
     EXPECT_EQ(scripted.frames, 2);
     EXPECT_EQ(scripted.messageBoxTexts(), Steps{"Chyba pri vytvarani okna."});
-    EXPECT_TRUE(scripted.handlesReleasedTwice().empty());
-    EXPECT_FALSE(scripted.classRegistered);
+    EXPECT_TRUE(scripted.misusedHandles.empty());
+    EXPECT_FALSE(scripted.displayUp);
+
+    ScriptedPlatformSession failedStart;
+    scripted.failStep("switchDisplayMode");
+    scripted.messageBoxAnswers = {MessageAnswer::no};  // also what a box that cannot be shown says
+    EXPECT_EQ(runMainLoop(), exitCodeNoWindow);
+    EXPECT_EQ(scripted.frames, 0);
+}
+
+// The mode refused once (the display still busy with the last switch, say) and the user accepting
+// a window: the next F1 asks for fullscreen again and gets it.
+TEST_F(MainLoop, RefusedModeThenAcceptedOnTheNextF1) {
+    scripted.failStepOnCall("switchDisplayMode", 1);
+    run(4, [](int frame) {
+        if (frame == 1) scripted.queueKeyDown(virtualKeyF1);
+    });
+    ASSERT_EQ(scripted.windows.size(), 2u);
+    EXPECT_FALSE(scripted.windows[0].fullscreen);
+    EXPECT_TRUE(scripted.windows[1].fullscreen);
+    EXPECT_EQ(scripted.messageBoxes.size(), 1u);
+}
+
+TEST_F(MainLoop, CloseRequestEndsOnceWithZeroAndALostWindowWithAFailure) {
+    EXPECT_EQ(run(100,
+                  [](int frame) {
+                      if (frame == 3) scripted.queue(EventKind::closeRequested);
+                  }),
+              exitCodeNormal);
+    EXPECT_EQ(scripted.frames, 3);
+    EXPECT_EQ(scripted.callCount("destroyWindow"), 1);
+
+    ScriptedPlatformSession lost(true);
+    scripted.realGl = true;
+    EXPECT_EQ(run(100,
+                  [](int frame) {
+                      if (frame == 2) scripted.queue(EventKind::windowLost);
+                  }),
+              exitCodeNoWindow);
+    EXPECT_EQ(scripted.frames, 2);  // never another frame into nothing
+    EXPECT_EQ(scripted.messageBoxSummaries(),
+              Steps{"[CHYBA] Okno programu sa stratilo. (exclamation, ok)"});
+    EXPECT_FALSE(scripted.displayUp);
 }
 
 TEST_F(MainLoop, MinimisedWindowKeepsApplyingBindingsButDrawsNothing) {
     float heightWhenMinimised = 0, offsetWhenMinimised = 0;
     run(6, [&](int frame) {
         if (frame == 2) {
-            scripted.queueMessage(messageActivate, uintptr_t{1} << 16);
+            scripted.queue(EventKind::minimised);
             scripted.queueKeyDown(virtualKeyUp);
         }
         if (frame == 3) heightWhenMinimised = legHeight, offsetWhenMinimised = worldOffsetY;
@@ -146,19 +198,41 @@ TEST_F(MainLoop, MinimisedWindowKeepsApplyingBindingsButDrawsNothing) {
     EXPECT_NEAR(velocityY, 5 * walkSpeed, 1e-5);  // five steps of the forward key, undamped
 }
 
-TEST(WindowProcedure, HandlesItsMessagesAndLeavesTheRestToTheDefault) {
+TEST(EventHandler, MinimisingRightButtonAndResize) {
     ScriptedPlatformSession session;
-    handleWindowMessage(nullptr, messageActivate, uintptr_t{1} << 16, 0);
+    handleWindowEvent({EventKind::minimised, 0, 0, 0});
     EXPECT_FALSE(active);
-    handleWindowMessage(nullptr, messageActivate, 0, 0);  // inactive but not minimised
+    handleWindowEvent({EventKind::restored, 0, 0, 0});
     EXPECT_TRUE(active);
-    for (uintptr_t command :
-         {systemCommandScreenSave, systemCommandMonitorPower, systemCommandMinimize})
-        handleWindowMessage(nullptr, messageSystemCommand, command, 0);
-    handleWindowMessage(nullptr, messageSystemKeyDown, virtualKeyF10, 0);
-    EXPECT_EQ(scripted.defaultProcedureMessages,
-              (std::vector<uint32_t>{messageSystemCommand, messageSystemKeyDown}));
-    EXPECT_EQ(keys[virtualKeyF10], 0);
+    handleWindowEvent({EventKind::rightButtonDown, 0, 0, 0});
+    EXPECT_EQ(raiseHeld, 1);
+    handleWindowEvent({EventKind::rightButtonUp, 0, 0, 0});
+    EXPECT_EQ(raiseHeld, 0);
+    GlTestContext gl;
+    handleWindowEvent({EventKind::resized, 0, 300, 500});
+    GLint viewport[4];
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    EXPECT_EQ(viewport[2], 300);
+    EXPECT_EQ(viewport[3], 500);
+}
+
+// The values every run starts from (the reset of each test restores exactly these).
+TEST(ProgramStart, StartValues) {
+    ScriptedPlatformSession session;
+    EXPECT_TRUE(active);
+    EXPECT_TRUE(fullscreen);
+    EXPECT_EQ(lightingEnabled, 0);
+    EXPECT_EQ(fullscreenKeyLatch + lightingKeyLatch + crouchKeyLatch, 0);
+    EXPECT_EQ(std::count(std::begin(keys), std::end(keys), 0), 256);
+    EXPECT_FLOAT_EQ(walkSpeed, 0.1f);
+    EXPECT_FLOAT_EQ(strafeSpeed, 0.1f);
+    for (float value :
+         {worldOffsetX,  worldOffsetY,    groundZ,     velocityX,        velocityY,
+          headingRate,   heading,         pitchRate,   pitchAccumulator, pitch,
+          walkDirection, strafeDirection, forwardTilt, sideTilt,         walkPhase,
+          strafePhase,   torsoHeight,     legHeight,   viewDistance,     animationPhase})
+        EXPECT_EQ(value, 0.0f);
+    EXPECT_EQ(raiseHeld + crouchHeld, 0);
 }
 
 }  // namespace

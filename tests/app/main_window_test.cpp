@@ -14,63 +14,66 @@ namespace {
 
 using Steps = std::vector<std::string>;
 
+Steps operator+(Steps first, const Steps& second) {
+    first.insert(first.end(), second.begin(), second.end());
+    return first;
+}
+
 int32_t openDefaultWindow() {
     return openMainWindow(windowTitle, windowWidth, windowHeight, colorBits, fullscreen);
 }
 
 TEST(MainWindowOpening, EachFailingStepTearsDownFirstThenReports) {
-    const Steps releases = {"makeNoneCurrent", "deleteContext", "releaseDeviceContext",
-                            "destroyWindow"};
     const struct {
         const char* step;
         const char* message;
-        size_t releasesMade;  // the last ones of `releases`: what the opening held by then
+        Steps releases;  // what the opening held by then, released before the message
     } failures[] = {
-        {"createWindow", "Chyba pri vytvarani okna.", 0},
-        {"getDeviceContext", "Neda sa vytvorit GL zariadenie obsahu.", 1},
-        {"choosePixelFormat", "Neda sa najst vhodny format pixelov.", 2},
-        {"setPixelFormat", "Neda sa nastavit format pixelov.", 2},
-        {"createContext", "Neda sa vytvorit GL Rendrovaci obsah.", 2},
-        {"makeCurrent", "Neda sa aktivovat GL Rendrovaci obsah.", 4},
+        {"createWindow", "Chyba pri vytvarani okna.", {}},
+        {"glDrawable", "Neda sa najst vhodny format pixelov.", {}},
+        {"createContext", "Neda sa vytvorit GL Rendrovaci obsah.", {"destroyWindow"}},
+        {"makeCurrent",
+         "Neda sa aktivovat GL Rendrovaci obsah.",
+         {"makeNoneCurrent", "deleteContext", "destroyWindow"}},
     };
     for (const auto& failure : failures) {
         SCOPED_TRACE(failure.step);
         ScriptedPlatformSession session;
         scripted.failStep(failure.step);
         EXPECT_EQ(openDefaultWindow(), 0);
-        Steps teardown = {"restoreDisplayMode", "showCursor"};
-        teardown.insert(teardown.end(), releases.end() - failure.releasesMade, releases.end());
-        teardown.insert(teardown.end(), {"unregisterWindowClass", "messageBox"});
-        Steps watched = releases;
-        watched.insert(watched.end(),
-                       {"restoreDisplayMode", "showCursor", "unregisterWindowClass", "messageBox"});
-        EXPECT_EQ(scripted.only(watched), teardown);
+        Steps teardown = {"restoreDisplayMode", "hideCursor"};
+        teardown.insert(teardown.end(), failure.releases.begin(), failure.releases.end());
+        teardown.push_back("messageBox");
+        EXPECT_EQ(scripted.only({"restoreDisplayMode", "hideCursor", "makeNoneCurrent",
+                                 "deleteContext", "destroyWindow", "messageBox"}),
+                  (Steps{"hideCursor"} + teardown));
         EXPECT_EQ(scripted.messageBoxSummaries(),
                   Steps{"[CHYBA] " + std::string(failure.message) + " (exclamation, ok)"});
-        EXPECT_TRUE(scripted.handlesReleasedTwice().empty());
+        EXPECT_FALSE(scripted.displayModeSwitched);
+        EXPECT_FALSE(scripted.cursorHidden);
+        EXPECT_TRUE(scripted.misusedHandles.empty());
     }
 }
 
-TEST(MainWindowOpening, EarlyFailuresReportWithoutTeardown) {
+TEST(MainWindowOpening, NoDisplayOrDeclinedWindowReportsWithoutAnyWindow) {
     {
         ScriptedPlatformSession session;
-        scripted.failStep("registerWindowClass");
+        scripted.failStep("openDisplay");
         EXPECT_EQ(openDefaultWindow(), 0);
-        EXPECT_EQ(scripted.calls, (Steps{"getModuleHandle", "registerWindowClass", "messageBox"}));
+        EXPECT_EQ(scripted.calls, (Steps{"openDisplay", "messageBox"}));
         EXPECT_EQ(scripted.messageBoxSummaries(),
                   Steps{"[CHYBA] Zlyhanie registracie triedy pre okno. (exclamation, ok)"});
     }
     ScriptedPlatformSession session;
-    scripted.failStep("changeDisplayMode");
-    scripted.messageBoxAnswers = {messageBoxAnswerNo};
+    scripted.failStep("switchDisplayMode");
+    scripted.messageBoxAnswers = {MessageAnswer::no};
     EXPECT_EQ(openMainWindow("other title", 800, 600, 16, true), 0);
     EXPECT_EQ(scripted.messageBoxSummaries(),
               (Steps{"[Kalimbor v.1.4b] Pozadovany  celo-obrazovkovy mod nie je podporovany Vasou "
                      "video-kartou. Chcete pouzit mod v okne? (exclamation, yes/no)",
                      "[CHYBA] Program sa teraz ukonci. (stop, ok)"}));
-    EXPECT_EQ(scripted.displayModeRequest, (std::vector<int32_t>{800, 600, 16}));
-    EXPECT_TRUE(scripted.classRegistered);  // left registered: the program ends anyway
     EXPECT_EQ(scripted.callCount("createWindow"), 0);
+    EXPECT_FALSE(scripted.cursorHidden);
 }
 
 TEST(MainWindowOpening, FailedRenderStateSetUpTearsDownThenReports) {
@@ -80,43 +83,45 @@ TEST(MainWindowOpening, FailedRenderStateSetUpTearsDownThenReports) {
     EXPECT_EQ(scripted.messageBoxSummaries(),
               Steps{"[CHYBA] Inicializacia zlyhala. (exclamation, ok)"});
     EXPECT_EQ(scripted.calls.back(), "messageBox");
-    EXPECT_FALSE(scripted.displayModeChanged);
-    EXPECT_FALSE(scripted.classRegistered);
+    EXPECT_EQ(scripted.callCount("destroyWindow"), 1);
+    EXPECT_FALSE(scripted.displayModeSwitched);
+    EXPECT_EQ(renderContext, nullptr);
 }
 
 TEST(MainWindowOpening, AcceptedFallbackOpensAFramedWindowThatClosesWithoutModeRestore) {
     ScriptedPlatformSession session(true);
     scripted.realGl = true;
-    scripted.failStep("changeDisplayMode");
+    scripted.failStep("switchDisplayMode");
     ASSERT_EQ(openDefaultWindow(), 1) << ::testing::PrintToString(scripted.messageBoxTexts());
     EXPECT_FALSE(fullscreen);
-    const RecordedWindow& made = scripted.windows.at(0);
-    EXPECT_EQ(made.style,
-              windowStyleOverlapped | windowStyleClipSiblings | windowStyleClipChildren);
-    EXPECT_GT(made.height, 600);  // the frame and caption around an 800 x 600 client area
+    const WindowRequest& made = scripted.windows.at(0);
+    EXPECT_FALSE(made.fullscreen);
+    EXPECT_EQ(std::vector<int32_t>({made.width, made.height, made.colorBits, made.depthBits}),
+              std::vector<int32_t>({800, 600, 16, 16}));
+    EXPECT_TRUE(scripted.cursorHidden);
     closeMainWindow();
     EXPECT_EQ(scripted.callCount("restoreDisplayMode"), 0);
-    EXPECT_EQ(scripted.cursorShowCounter, -1);    // stays hidden
+    EXPECT_TRUE(scripted.cursorHidden);
     EXPECT_EQ(scripted.messageBoxes.size(), 1u);  // the question only
 }
 
-TEST(MainWindowClosing, EveryReleaseFailingReportsAllFiveInOrderAndCarriesOn) {
+TEST(MainWindowClosing, FailedReleaseIsReportedAndTheTeardownCarriesOn) {
     ScriptedPlatformSession session(true);
     scripted.realGl = true;
     ASSERT_EQ(openDefaultWindow(), 1) << ::testing::PrintToString(scripted.messageBoxTexts());
-    for (const char* step : {"makeNoneCurrent", "deleteContext", "releaseDeviceContext",
-                             "destroyWindow", "unregisterWindowClass"})
-        scripted.failStep(step);
+    EXPECT_TRUE(scripted.windows.at(0).fullscreen);
+    scripted.failStep("makeNoneCurrent");
     closeMainWindow();
     EXPECT_EQ(scripted.messageBoxSummaries(),
-              (Steps{"[CHYBA VYPNUTIA] Uvolnenie DC a RC zlyhalo. (information, ok)",
-                     "[CHYBA VYPNUTIA] Uvolnenie renderovacieho obsahu zlyhalo. (information, ok)",
-                     "[CHYBA VYPNUTIA] Uvolnenie zariadenia obsahu zlyhalo. (information, ok)",
-                     "[CHYBA VYPNUTIA] Neda sa uvolnit okno. (information, ok)",
-                     "[CHYBA VYPNUTIA] Neda sa odregistrovat trieda. (information, ok)"}));
-    EXPECT_FALSE(scripted.displayModeChanged);
-    EXPECT_EQ(scripted.cursorShowCounter, 0);
+              Steps{"[CHYBA VYPNUTIA] Uvolnenie DC a RC zlyhalo. (information, ok)"});
+    EXPECT_EQ(scripted.only({"restoreDisplayMode", "deleteContext", "destroyWindow"}),
+              (Steps{"restoreDisplayMode", "deleteContext", "destroyWindow"}));
+    EXPECT_FALSE(scripted.displayModeSwitched);
+    EXPECT_FALSE(scripted.cursorHidden);
     EXPECT_EQ(renderContext, nullptr);
+    EXPECT_EQ(mainWindow, nullptr);
+    closeMainWindow();  // nothing held any more: nothing released twice
+    EXPECT_TRUE(scripted.misusedHandles.empty());
 }
 
 // What the projection matrix means for the picture.

@@ -18,9 +18,9 @@ const char unknownFormat[] = "Unknown DIB file format.";
 const char conversionError[] = "Image file conversion error.";
 const char outOfMemory[] = "Out of memory.";
 
-// A message as the user sees it: caption "Error", an OK button, owned by the focused window.
+// A message as the user sees it: caption "Error" and an OK button.
 std::string box(const std::string& text) {
-    return "[Error] " + text + " (none, ok) owned";
+    return "[Error] " + text + " (none, ok)";
 }
 
 // Pixels of a decoded image with no message shown, or nothing after exactly one message.
@@ -49,7 +49,6 @@ struct BitmapReader : ::testing::Test {
     ScriptedPlatformSession session;
     TempFolder temp;
     const std::string folder = temp.path;
-    BitmapReader() { scripted.focus = reinterpret_cast<WindowHandle>(0x5EED); }
     void expectRefused(const Bytes& file, const char* text, int what) {
         scripted.messageBoxes.clear();
         EXPECT_TRUE(decodeGuarded(file).empty()) << what;

@@ -1,5 +1,5 @@
 // sdl_translation_test.cpp — the SDL layer's decisions without a display: key codes, system
-// keys, display-mode choice, event translation, message boxes, releases SDL does not report.
+// keys, display-mode choice, event translation.
 #include "platform/sdl_translation.h"
 
 #include <gtest/gtest.h>
@@ -28,8 +28,6 @@ static SDL_Event windowEvent(uint8_t which, int32_t data1 = 0, int32_t data2 = 0
     event.window.data2 = data2;
     return event;
 }
-
-static WindowHandle someWindow = reinterpret_cast<WindowHandle>(0x1000);
 
 // Letters follow the layout, digits the key's position; keys outside the bindings' codes give 0.
 TEST(SdlKeys, VirtualKeyCodesAndSystemKeys) {
@@ -66,114 +64,71 @@ TEST(DisplayModeChoice, ExactDepthThenDesktopDepthElseRefused) {
     EXPECT_EQ(chooseDisplayMode(modes, 0, 800, 600, 16, 24), -1);
 }
 
-// Each event in turn as the window procedure gets it: message and wParam, or 0, 0 for nothing.
-TEST(EventTranslation, KeysAndWindowChangesBecomeWindowMessages) {
+// Each event in turn as the program gets it: kind and key, or nothing.
+TEST(EventTranslation, KeysButtonsAndWindowChangesBecomeProgramEvents) {
     bool minimised = false;
-    const EventTarget target{someWindow, &minimised};
-    const std::pair<SDL_Event, std::pair<uint32_t, uintptr_t>> sequence[] = {
-        // Auto-repeat is another key-down; Alt combinations and F10 are system keys.
-        {keyEvent(SDL_KEYDOWN, SDLK_UP, SDL_SCANCODE_UP, 0, true), {messageKeyDown, virtualKeyUp}},
-        {keyEvent(SDL_KEYDOWN, SDLK_e, SDL_SCANCODE_E, KMOD_LALT), {messageSystemKeyDown, 'E'}},
-        {keyEvent(SDL_KEYUP, SDLK_F10, SDL_SCANCODE_F10), {messageSystemKeyUp, virtualKeyF10}},
+    SDL_Event rightButton{};
+    rightButton.type = rightButton.button.type = SDL_MOUSEBUTTONDOWN;
+    rightButton.button.button = SDL_BUTTON_RIGHT;
+    SDL_Event leftButton = rightButton;
+    leftButton.button.button = SDL_BUTTON_LEFT;
+    SDL_Event interrupt{};
+    interrupt.type = SDL_QUIT;
+    const std::pair<SDL_Event, std::string> sequence[] = {
+        // Auto-repeat is another key-down; Alt combinations and F10 belong to the desktop, but
+        // Alt+F4 closes the window.
+        {keyEvent(SDL_KEYDOWN, SDLK_UP, SDL_SCANCODE_UP, 0, true), "down 38"},
+        {keyEvent(SDL_KEYDOWN, SDLK_e, SDL_SCANCODE_E, KMOD_LALT), ""},
+        {keyEvent(SDL_KEYUP, SDLK_F10, SDL_SCANCODE_F10), ""},
+        {keyEvent(SDL_KEYDOWN, SDLK_F4, SDL_SCANCODE_F4, KMOD_RALT), "close"},
+        {keyEvent(SDL_KEYUP, SDLK_F4, SDL_SCANCODE_F4, KMOD_RALT), ""},
+        {keyEvent(SDL_KEYDOWN, SDLK_F4, SDL_SCANCODE_F4), "down 115"},
         // A key without a code: no key-down, but its release still stops walking and strafing.
-        {keyEvent(SDL_KEYDOWN, SDLK_LGUI, SDL_SCANCODE_LGUI), {0, 0}},
-        {keyEvent(SDL_KEYUP, SDLK_LGUI, SDL_SCANCODE_LGUI), {messageKeyUp, 0}},
-        // Minimised in the high word; the focus loss after minimising is no restore, and leaving
-        // the maximised state is no activation.
-        {windowEvent(SDL_WINDOWEVENT_MINIMIZED), {messageActivate, 1 << 16}},
-        {windowEvent(SDL_WINDOWEVENT_FOCUS_LOST), {messageActivate, 1 << 16}},
-        {windowEvent(SDL_WINDOWEVENT_RESTORED), {messageActivate, 1}},
-        {windowEvent(SDL_WINDOWEVENT_MAXIMIZED), {0, 0}},
-        {windowEvent(SDL_WINDOWEVENT_RESTORED), {0, 0}},
-        {windowEvent(SDL_WINDOWEVENT_CLOSE), {messageClose, 0}},
+        {keyEvent(SDL_KEYDOWN, SDLK_LGUI, SDL_SCANCODE_LGUI), ""},
+        {keyEvent(SDL_KEYUP, SDLK_LGUI, SDL_SCANCODE_LGUI), "up 0"},
+        {rightButton, "right down"},
+        {leftButton, ""},
+        // Leaving the maximised state is no restore.
+        {windowEvent(SDL_WINDOWEVENT_MINIMIZED), "minimised"},
+        {windowEvent(SDL_WINDOWEVENT_FOCUS_LOST), ""},
+        {windowEvent(SDL_WINDOWEVENT_RESTORED), "restored"},
+        {windowEvent(SDL_WINDOWEVENT_MAXIMIZED), ""},
+        {windowEvent(SDL_WINDOWEVENT_RESTORED), ""},
+        {windowEvent(SDL_WINDOWEVENT_SIZE_CHANGED, 1024, 700), "size 1024 700"},
+        {windowEvent(SDL_WINDOWEVENT_CLOSE), "close"},
+        {interrupt, "close"},
     };
     for (const auto& [event, expected] : sequence) {
-        WindowMessageRecord message{};
-        const bool translated = translateSdlEvent(event, target, &message);
-        EXPECT_EQ(translated ? std::make_pair(message.message, message.wParam)
-                             : std::make_pair(0u, uintptr_t{0}),
-                  expected);
-        if (translated) EXPECT_EQ(message.window, someWindow);
+        PlatformEvent out{};
+        std::string seen;
+        if (translateSdlEvent(event, &minimised, &out)) {
+            switch (out.kind) {
+                case EventKind::keyDown:
+                    seen = "down " + std::to_string(out.virtualKey);
+                    break;
+                case EventKind::keyUp:
+                    seen = "up " + std::to_string(out.virtualKey);
+                    break;
+                case EventKind::rightButtonDown:
+                    seen = "right down";
+                    break;
+                case EventKind::minimised:
+                    seen = "minimised";
+                    break;
+                case EventKind::restored:
+                    seen = "restored";
+                    break;
+                case EventKind::resized:
+                    seen = "size " + std::to_string(out.width) + " " + std::to_string(out.height);
+                    break;
+                case EventKind::closeRequested:
+                    seen = "close";
+                    break;
+                default:
+                    seen = "other";
+                    break;
+            }
+        }
+        EXPECT_EQ(seen, expected);
     }
-    WindowMessageRecord size{};
-    ASSERT_TRUE(
-        translateSdlEvent(windowEvent(SDL_WINDOWEVENT_SIZE_CHANGED, 1024, 700), target, &size));
-    EXPECT_EQ(size.message, messageSize);
-    EXPECT_EQ(size.lParam, 700 << 16 | 1024);
-    EXPECT_FALSE(translateSdlEvent(keyEvent(SDL_KEYUP, SDLK_UP, SDL_SCANCODE_UP),
-                                   EventTarget{nullptr, nullptr}, &size))
-        << "a key of a window already gone reaches no window";
-}
-
-TEST(MessageBoxes, IconsButtonsAnswersAndBoxesThatCannotBeShown) {
-    MessageBoxLayout question = describeMessageBox(messageBoxYesNo | messageBoxIconExclamation);
-    EXPECT_TRUE(question.flags & SDL_MESSAGEBOX_WARNING);
-    ASSERT_EQ(question.buttonCount, 2);
-    EXPECT_EQ(question.buttons[0].buttonid, messageBoxAnswerYes);
-    EXPECT_EQ(question.buttons[0].flags, SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT);
-    EXPECT_EQ(question.buttons[1].buttonid, messageBoxAnswerNo);
-    EXPECT_EQ(question.buttons[1].flags, SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT);
-    EXPECT_TRUE(describeMessageBox(messageBoxIconStop).flags & SDL_MESSAGEBOX_ERROR);
-    MessageBoxLayout info = describeMessageBox(messageBoxOk | messageBoxIconInformation);
-    EXPECT_TRUE(info.flags & SDL_MESSAGEBOX_INFORMATION);
-    EXPECT_EQ(info.buttonCount, 1);
-
-    EXPECT_EQ(answerForButton(messageBoxYesNo, messageBoxAnswerYes), messageBoxAnswerYes);
-    EXPECT_EQ(answerForButton(messageBoxYesNo, -1), messageBoxAnswerNo) << "closed unanswered";
-    EXPECT_EQ(answerForButton(messageBoxYesNo, messageBoxAnswerOk), messageBoxAnswerNo);
-    EXPECT_EQ(answerForButton(messageBoxOk, -1), messageBoxAnswerOk);
-    EXPECT_EQ(answerForUnshownBox(messageBoxYesNo | messageBoxIconExclamation), messageBoxAnswerNo);
-    EXPECT_EQ(answerForUnshownBox(messageBoxOk | messageBoxIconStop), messageBoxAnswerOk);
-    // A box that cannot be shown still reaches the user.
-    char* text = nullptr;
-    size_t size = 0;
-    FILE* stream = open_memstream(&text, &size);
-    reportUnshownMessage(stream, "CHYBA", "Program sa teraz ukonci.");
-    std::fclose(stream);
-    EXPECT_STREQ(text, "CHYBA: Program sa teraz ukonci.\n");
-    std::free(text);
-}
-
-// F1 goes down while the old window has the keyboard; closing that window makes SDL forget the
-// key (its release for the gone window reaches nobody); the release arrives at the new window.
-TEST(KeyReleases, ReleaseOfAKeyHeldThroughAWindowSwitchIsDelivered) {
-    KeyReleaseTracker tracker{};
-    const uint32_t f1Key = 67;
-    trackRawKeyPress(tracker, f1Key);
-    SDL_Event press = keyEvent(SDL_KEYDOWN, SDLK_F1, SDL_SCANCODE_F1);
-    trackSdlEvent(tracker, press);
-    trackDeliveredMessage(tracker, {someWindow, messageKeyDown, virtualKeyF1, 0});
-    trackSdlEvent(tracker, keyEvent(SDL_KEYUP, SDLK_F1, SDL_SCANCODE_F1));
-    EXPECT_EQ(keyReleasedUnseenBySdl(tracker, f1Key + 1), 0) << "another key";
-    EXPECT_EQ(keyReleasedUnseenBySdl(tracker, f1Key), virtualKeyF1);
-
-    WindowMessageRecord message{};
-    makeKeyUpMessage(someWindow, virtualKeyF1, &message);
-    trackDeliveredMessage(tracker, message);
-    EXPECT_EQ(message.message, messageKeyUp);
-    EXPECT_EQ(keyReleasedUnseenBySdl(tracker, f1Key), 0) << "released once only";
-
-    // The window system restarted under a held key: SDL knows nothing of it any more.
-    trackRawKeyPress(tracker, f1Key);
-    trackSdlEvent(tracker, press);
-    trackDeliveredMessage(tracker, {someWindow, messageKeyDown, virtualKeyF1, 0});
-    forgetSdlKeyboard(tracker);
-    EXPECT_EQ(keyReleasedUnseenBySdl(tracker, f1Key), virtualKeyF1);
-}
-
-TEST(KeyReleases, ReleasesSdlReportsItselfAreLeftToSdl) {
-    KeyReleaseTracker tracker{};
-    trackRawKeyPress(tracker, 38);
-    trackSdlEvent(tracker, keyEvent(SDL_KEYDOWN, SDLK_a, SDL_SCANCODE_A));
-    trackDeliveredMessage(tracker, {someWindow, messageKeyDown, virtualKeyA, 0});
-    EXPECT_EQ(keyReleasedUnseenBySdl(tracker, 38), 0);
-
-    // A press paired with a later, unrelated event does not name that event's key.
-    KeyReleaseTracker unpaired{};
-    trackRawKeyPress(unpaired, 50);
-    trackSdlEvent(unpaired, windowEvent(SDL_WINDOWEVENT_FOCUS_GAINED));
-    trackSdlEvent(unpaired, keyEvent(SDL_KEYDOWN, SDLK_LSHIFT, SDL_SCANCODE_LSHIFT));
-    trackDeliveredMessage(unpaired, {someWindow, messageKeyDown, virtualKeyShift, 0});
-    forgetSdlKeyboard(unpaired);
-    EXPECT_EQ(keyReleasedUnseenBySdl(unpaired, 50), 0);
 }

@@ -6,322 +6,242 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstring>
+#include <iterator>
+#include <utility>
 
 #include "app/main_loop.h"
 #include "app/main_window.h"
+#include "scene/hud.h"
 #include "scene/viewer.h"
 #include "support/gl_test_context.h"
 
 ScriptedPlatform scripted;
 
-// Frame the scripted window manager puts around an overlapped window.
-constexpr int32_t frameBorder = 4;
-constexpr int32_t frameCaption = 24;
-
 namespace {
 
 // One logged call: records the step and tells whether the script makes it fail.
-struct Call {
-    std::string step;
-    bool fails = false;
-    explicit Call(std::string name) : step(std::move(name)) {
-        int number = ++scripted.callNumbers[step];
-        scripted.calls.push_back(step);
-        auto failure = scripted.failures.find(step);
-        fails = failure != scripted.failures.end() &&
-                (failure->second.count(0) || failure->second.count(number));
-    }
-};
+bool called(const std::string& step) {
+    int number = ++scripted.callNumbers[step];
+    scripted.calls.push_back(step);
+    auto failure = scripted.failures.find(step);
+    return failure != scripted.failures.end() &&
+           (failure->second.count(0) || failure->second.count(number));
+}
 
-// A real context: the GlTestContext and what EGL needs to make it current again.
-struct RealContext {
-    GlTestContext* context;
-    EGLDisplay display;
-    EGLSurface surface;
-    EGLContext eglContext;
+// Fake handles, never dereferenced, distinct for the whole run. A real context keeps what EGL
+// needs to make it current again.
+struct Handle {
+    bool live = true;
+    GlTestContext* gl = nullptr;
+    EGLDisplay display = EGL_NO_DISPLAY;
+    EGLSurface surface = EGL_NO_SURFACE;
+    EGLContext context = EGL_NO_CONTEXT;
 };
-std::map<const void*, RealContext> realContexts;
-std::set<const void*> liveHandles;
-std::map<const void*, std::pair<int32_t, int32_t>> clientSizes;  // window -> client size
-
-// Fake, never dereferenced; distinct across all kinds and for the whole run, so that a stale
-// handle is never mistaken for a live one.
+std::map<const void*, Handle> handles;
 uintptr_t nextHandle = 0x10000;
 
-template <typename Handle>
-Handle newHandle() {
+const void* newHandle() {
     nextHandle += 0x10;
-    auto handle = reinterpret_cast<Handle>(nextHandle);
-    liveHandles.insert(handle);
-    return handle;
+    handles[reinterpret_cast<const void*>(nextHandle)] = Handle{};
+    return reinterpret_cast<const void*>(nextHandle);
 }
 
-// Counts the release and tells whether the handle was live (it is not afterwards).
-bool release(const void* handle) {
-    ++scripted.releaseCounts[handle];
-    return liveHandles.erase(handle) == 1;
+// The handle if live; a dead or unknown one is recorded as misused.
+Handle* liveHandle(const void* handle) {
+    auto found = handles.find(handle);
+    if (found != handles.end() && found->second.live) return &found->second;
+    scripted.misusedHandles.insert(handle);
+    return nullptr;
 }
 
-void destroyRealContext(const void* handle) {
-    auto found = realContexts.find(handle);
-    if (found == realContexts.end()) return;
-    delete found->second.context;
-    realContexts.erase(found);
+void releaseHandle(const void* handle) {
+    if (Handle* live = liveHandle(handle)) {
+        delete live->gl;
+        *live = Handle{};
+        live->live = false;
+    }
 }
 
-ModuleHandle scriptedGetModuleHandle() {
-    Call call("getModuleHandle");
-    return reinterpret_cast<ModuleHandle>(uintptr_t{0x400000});
+void clearHandles() {
+    for (auto& entry : handles) delete entry.second.gl;
+    handles.clear();
 }
 
-int32_t scriptedRegisterWindowClass(const char*, WindowProcedure procedure, ModuleHandle) {
-    Call call("registerWindowClass");
-    if (call.fails || scripted.classRegistered) return 0;
-    scripted.classRegistered = true;
-    scripted.procedure = procedure;
-    return 1;
+void releaseCurrentGl() {
+    EGLDisplay display = eglGetCurrentDisplay();
+    if (display != EGL_NO_DISPLAY)
+        eglMakeCurrent(display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
 }
 
-int32_t scriptedUnregisterWindowClass(const char*, ModuleHandle) {
-    Call call("unregisterWindowClass");
-    if (call.fails || !scripted.classRegistered) return 0;
-    scripted.classRegistered = false;
-    return 1;
+bool scriptedOpenDisplay() {
+    if (called("openDisplay")) return false;
+    return scripted.displayUp = true;
 }
 
-int32_t scriptedChangeDisplayMode(int32_t width, int32_t height, int32_t bits) {
-    Call call("changeDisplayMode");
-    scripted.displayModeRequest = {width, height, bits};
-    if (call.fails) return 0;
-    scripted.displayModeChanged = true;
-    return 1;
+void scriptedCloseDisplay() {
+    called("closeDisplay");
+    scripted.displayUp = false;
+}
+
+bool scriptedSwitchDisplayMode(int32_t, int32_t, int32_t) {
+    if (called("switchDisplayMode")) return false;
+    return scripted.displayModeSwitched = true;
 }
 
 void scriptedRestoreDisplayMode() {
-    Call call("restoreDisplayMode");
-    scripted.displayModeChanged = false;
+    called("restoreDisplayMode");
+    scripted.displayModeSwitched = false;
 }
 
-int32_t scriptedShowCursor(bool show) {
-    Call call(show ? "showCursor" : "hideCursor");
-    return scripted.cursorShowCounter += show ? 1 : -1;
+WindowHandle scriptedCreateWindow(const WindowRequest& request, WindowFailure* failure) {
+    *failure = WindowFailure::none;
+    if (called("createWindow")) *failure = WindowFailure::noWindow;
+    if (scripted.failures.count("glDrawable")) *failure = WindowFailure::noGlDrawable;
+    if (*failure != WindowFailure::none) return nullptr;
+    scripted.windows.push_back(request);
+    return reinterpret_cast<WindowHandle>(const_cast<void*>(newHandle()));
 }
 
-void scriptedAdjustWindowRect(WindowRect* rect, uint32_t style, uint32_t) {
-    Call call("adjustWindowRect");
-    if ((style & windowStyleOverlapped) != windowStyleOverlapped) return;
-    rect->left -= frameBorder;
-    rect->right += frameBorder;
-    rect->top -= frameBorder + frameCaption;
-    rect->bottom += frameBorder;
+void scriptedShowWindow(WindowHandle window) {
+    called("showWindow");
+    liveHandle(window);
 }
 
-WindowHandle scriptedCreateWindow(uint32_t exStyle, const char*, const char* title, uint32_t style,
-                                  int32_t x, int32_t y, int32_t width, int32_t height, ModuleHandle,
-                                  const PixelFormatDescriptor* format) {
-    Call call("createWindow");
-    if (call.fails) return nullptr;
-    auto window = newHandle<WindowHandle>();
-    scripted.windows.push_back({title ? title : "", style, exStyle, x, y, width, height,
-                                static_cast<uint8_t>(format ? format->colorBits : 0)});
-    bool framed = (style & windowStyleOverlapped) == windowStyleOverlapped;
-    clientSizes[window] = {width - (framed ? 2 * frameBorder : 0),
-                           height - (framed ? 2 * frameBorder + frameCaption : 0)};
-    return window;
+void scriptedDestroyWindow(WindowHandle window) {
+    called("destroyWindow");
+    releaseHandle(window);
 }
 
-int32_t scriptedDestroyWindow(WindowHandle window) {
-    Call call("destroyWindow");
-    bool wasLive = release(window);
-    return !call.fails && wasLive;
-}
-
-DeviceHandle scriptedGetDeviceContext(WindowHandle window) {
-    Call call("getDeviceContext");
-    if (call.fails || !liveHandles.count(window)) return nullptr;
-    auto device = newHandle<DeviceHandle>();
-    scripted.deviceOwners[device] = window;
-    return device;
-}
-
-int32_t scriptedReleaseDeviceContext(WindowHandle window, DeviceHandle device) {
-    Call call("releaseDeviceContext");
-    bool wasLive = release(device);
-    return !call.fails && wasLive && scripted.deviceOwners[device] == window;
-}
-
-int32_t scriptedChoosePixelFormat(DeviceHandle, const PixelFormatDescriptor*) {
-    Call call("choosePixelFormat");
-    return call.fails ? 0 : 1;
-}
-
-int32_t scriptedSetPixelFormat(DeviceHandle, int32_t format, const PixelFormatDescriptor*) {
-    Call call("setPixelFormat");
-    return !call.fails && format >= 1;
-}
-
-ContextHandle scriptedCreateContext(DeviceHandle device) {
-    Call call("createContext");
-    if (call.fails || !liveHandles.count(device)) return nullptr;
-    auto context = newHandle<ContextHandle>();
+ContextHandle scriptedCreateContext(WindowHandle window) {
+    if (called("createContext") || !liveHandle(window)) return nullptr;
+    const void* context = newHandle();
     if (scripted.realGl) {
-        auto size = clientSizes[scripted.deviceOwners[device]];
-        auto* gl = new GlTestContext(std::max(size.first, 1), std::max(size.second, 1));
-        // GlTestContext makes itself current; the shell activates it separately.
-        RealContext real = {gl, eglGetCurrentDisplay(), eglGetCurrentSurface(EGL_DRAW),
-                            eglGetCurrentContext()};
-        if (real.display != EGL_NO_DISPLAY)
-            eglMakeCurrent(real.display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
-        realContexts[context] = real;
+        const WindowRequest& request = scripted.windows.back();
+        Handle& real = handles[context];
+        real.gl = new GlTestContext(request.width, request.height);  // made current by itself
+        real.display = eglGetCurrentDisplay();
+        real.surface = eglGetCurrentSurface(EGL_DRAW);
+        real.context = eglGetCurrentContext();
+        releaseCurrentGl();  // the shell makes it current as a step of its own
     }
-    return context;
+    return reinterpret_cast<ContextHandle>(const_cast<void*>(context));
 }
 
-int32_t scriptedMakeCurrent(DeviceHandle device, ContextHandle context) {
-    Call call(!device && !context ? "makeNoneCurrent" : "makeCurrent");
-    if (call.fails) return 0;
-    if (!device && !context) {
-        EGLDisplay display = eglGetCurrentDisplay();
-        if (display != EGL_NO_DISPLAY)
-            eglMakeCurrent(display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
-        return 1;
-    }
-    if (!liveHandles.count(device) || !liveHandles.count(context)) return 0;
-    auto found = realContexts.find(context);
-    if (found != realContexts.end()) {
-        const RealContext& real = found->second;
-        if (!eglMakeCurrent(real.display, real.surface, real.surface, real.eglContext)) return 0;
-    }
-    return 1;
+bool scriptedMakeCurrent(WindowHandle window, ContextHandle context) {
+    if (called("makeCurrent")) return false;
+    Handle* real = liveHandle(context);
+    if (!liveHandle(window) || !real) return false;
+    return !real->gl || eglMakeCurrent(real->display, real->surface, real->surface, real->context);
 }
 
-int32_t scriptedDeleteContext(ContextHandle context) {
-    Call call("deleteContext");
-    bool wasLive = release(context);
-    if (call.fails) return 0;
-    destroyRealContext(context);
-    return wasLive;
-}
-
-void scriptedShowWindow(WindowHandle) {
-    Call call("showWindow");
-}
-void scriptedSetForegroundWindow(WindowHandle) {
-    Call call("setForegroundWindow");
-}
-void scriptedSetFocus(WindowHandle window) {
-    Call call("setFocus");
-    scripted.focus = window;
-}
-WindowHandle scriptedGetFocus() {
-    Call call("getFocus");
-    return scripted.focus;
-}
-
-int32_t scriptedMessageBox(WindowHandle owner, const char* text, const char* caption,
-                           uint32_t type) {
-    Call call("messageBox");
-    uint32_t buttons = type & messageBoxButtonsMask;
-    int32_t answer = buttons == messageBoxYesNo ? messageBoxAnswerYes : messageBoxAnswerOk;
-    if (!scripted.messageBoxAnswers.empty()) {
-        answer = scripted.messageBoxAnswers.front();
-        scripted.messageBoxAnswers.pop_front();
-    }
-    scripted.messageBoxes.push_back({owner, text ? text : "", caption ? caption : "", buttons,
-                                     type & messageBoxIconMask, answer});
-    return answer;
-}
-
-bool scriptedPeekMessage(WindowMessageRecord* message) {
-    Call call("peekMessage");
-    if (scripted.callNumbers[call.step] == scripted.pollLimit) {
-        scripted.runawayLoopStopped = true;
-        scripted.messageQueue.push_front({nullptr, messageQuit, 0, 0});
-    }
-    if (scripted.messageQueue.empty()) return false;
-    *message = scripted.messageQueue.front();
-    scripted.messageQueue.pop_front();
+bool scriptedMakeNoneCurrent() {
+    if (called("makeNoneCurrent")) return false;
+    releaseCurrentGl();
     return true;
 }
 
-intptr_t scriptedDispatchMessage(const WindowMessageRecord* message) {
-    Call call("dispatchMessage");
-    if (!scripted.procedure) return 0;
-    return scripted.procedure(message->window, message->message, message->wParam, message->lParam);
+void scriptedDeleteContext(ContextHandle context) {
+    called("deleteContext");
+    releaseHandle(context);
 }
 
-void scriptedPostQuitMessage(int32_t exitCode) {
-    Call call("postQuitMessage");
-    scripted.messageQueue.push_back(
-        {nullptr, messageQuit, static_cast<uintptr_t>(static_cast<uint32_t>(exitCode)), 0});
-}
-
-intptr_t scriptedDefaultWindowProcedure(WindowHandle, uint32_t message, uintptr_t, intptr_t) {
-    Call call("defaultWindowProcedure");
-    scripted.defaultProcedureMessages.push_back(message);
-    return 0;
-}
-
-int32_t scriptedSwapBuffers(DeviceHandle) {
-    Call call("swapBuffers");
-    if (call.fails) return 0;
+void scriptedSwapBuffers(WindowHandle window) {
+    called("swapBuffers");
+    liveHandle(window);
     ++scripted.frames;
     if (scripted.onFrame) scripted.onFrame(scripted.frames);
     if (scripted.frames == scripted.frameLimit) {
         scripted.runawayLoopStopped = true;
-        scripted.messageQueue.push_back({nullptr, messageQuit, 0, 0});
+        scripted.queue(EventKind::closeRequested);
     }
-    return 1;
 }
 
-void scriptedGetCursorPos(int32_t* x, int32_t* y) {
-    Call call("getCursorPos");
-    *x = scripted.cursorX;
-    *y = scripted.cursorY;
+bool scriptedPollEvent(PlatformEvent* event) {
+    called("pollEvent");
+    if (scripted.events.empty()) return false;
+    *event = scripted.events.front();
+    scripted.events.pop_front();
+    return true;
 }
 
-void scriptedSetCursorPos(int32_t x, int32_t y) {
-    Call call("setCursorPos");
-    scripted.cursorX = x;
-    scripted.cursorY = y;
+void scriptedTakePointerMotion(int32_t* dx, int32_t* dy) {
+    called("takePointerMotion");
+    *dx = std::exchange(scripted.pointerX, 0);
+    *dy = std::exchange(scripted.pointerY, 0);
+}
+
+void scriptedHideCursor(bool hidden) {
+    called("hideCursor");
+    scripted.cursorHidden = hidden;
+}
+
+MessageAnswer scriptedMessageBox(const char* text, const char* caption, MessageButtons buttons,
+                                 MessageIcon icon) {
+    called("messageBox");
+    scripted.messageBoxes.push_back({text, caption, buttons, icon});
+    MessageAnswer answer =
+        buttons == MessageButtons::yesNo ? MessageAnswer::yes : MessageAnswer::ok;
+    if (!scripted.messageBoxAnswers.empty()) {
+        answer = scripted.messageBoxAnswers.front();
+        scripted.messageBoxAnswers.pop_front();
+    }
+    return answer;
 }
 
 uint32_t scriptedMilliseconds() {
-    Call call("milliseconds");
     return scripted.clockMilliseconds;
 }
 
+// ---- the program's start values, taken before any test changes them ----
+
+float* const programFloats[] = {
+    &worldOffsetX,   &worldOffsetY,    &groundZ,        &velocityX,        &velocityY,
+    &headingRate,    &heading,         &pitchRate,      &pitchAccumulator, &pitch,
+    &walkDirection,  &strafeDirection, &forwardTilt,    &sideTilt,         &walkPhase,
+    &strafePhase,    &torsoHeight,     &legHeight,      &walkSpeed,        &viewDistance,
+    &animationPhase, &clockSeconds,    &fpsPeriodStart, &framesPerSecond};
+int32_t* const programIntegers[] = {&raiseHeld, &crouchHeld, &lightingEnabled};
+uint8_t* const programBytes[] = {&fullscreenKeyLatch, &lightingKeyLatch, &crouchKeyLatch};
+
+struct ProgramState {
+    float floats[std::size(programFloats)];
+    int32_t integers[std::size(programIntegers)];
+    uint8_t bytes[std::size(programBytes)];
+    uint8_t keyTable[256];
+    bool active, fullscreen;
+    uint32_t fpsFrameCount;
+};
+
+ProgramState takeProgramState() {
+    ProgramState state;
+    for (size_t i = 0; i < std::size(programFloats); ++i) state.floats[i] = *programFloats[i];
+    for (size_t i = 0; i < std::size(programIntegers); ++i) state.integers[i] = *programIntegers[i];
+    for (size_t i = 0; i < std::size(programBytes); ++i) state.bytes[i] = *programBytes[i];
+    std::memcpy(state.keyTable, keys, sizeof keys);
+    state.active = active;
+    state.fullscreen = fullscreen;
+    state.fpsFrameCount = fpsFrameCount;
+    return state;
+}
+
+const ProgramState programStart = takeProgramState();
+
 }  // namespace
 
-// clang-format off
 const PlatformLayer scriptedLayer = {
-    scriptedGetModuleHandle, scriptedRegisterWindowClass, scriptedUnregisterWindowClass,
-    scriptedChangeDisplayMode, scriptedRestoreDisplayMode, scriptedShowCursor,
-    scriptedAdjustWindowRect, scriptedCreateWindow, scriptedDestroyWindow, scriptedGetDeviceContext,
-    scriptedReleaseDeviceContext, scriptedChoosePixelFormat, scriptedSetPixelFormat,
-    scriptedCreateContext, scriptedMakeCurrent, scriptedDeleteContext, scriptedShowWindow,
-    scriptedSetForegroundWindow, scriptedSetFocus, scriptedGetFocus, scriptedMessageBox,
-    scriptedPeekMessage, scriptedDispatchMessage, scriptedPostQuitMessage,
-    scriptedDefaultWindowProcedure, scriptedSwapBuffers, scriptedGetCursorPos, scriptedSetCursorPos,
-    scriptedMilliseconds};
-// clang-format on
-
-void ScriptedPlatform::queueMessage(uint32_t message, uintptr_t wParam, intptr_t lParam) {
-    messageQueue.push_back({nullptr, message, wParam, lParam});
-}
+    scriptedOpenDisplay,        scriptedCloseDisplay,      scriptedSwitchDisplayMode,
+    scriptedRestoreDisplayMode, scriptedCreateWindow,      scriptedShowWindow,
+    scriptedDestroyWindow,      scriptedCreateContext,     scriptedMakeCurrent,
+    scriptedMakeNoneCurrent,    scriptedDeleteContext,     scriptedSwapBuffers,
+    scriptedPollEvent,          scriptedTakePointerMotion, scriptedHideCursor,
+    scriptedMessageBox,         scriptedMilliseconds};
 
 std::vector<std::string> ScriptedPlatform::only(const std::vector<std::string>& steps) const {
     std::vector<std::string> picked;
     for (const auto& call : calls)
         if (std::find(steps.begin(), steps.end(), call) != steps.end()) picked.push_back(call);
     return picked;
-}
-
-std::vector<const void*> ScriptedPlatform::handlesReleasedTwice() const {
-    std::vector<const void*> twice;
-    for (const auto& [handle, count] : releaseCounts)
-        if (count > 1) twice.push_back(handle);
-    return twice;
 }
 
 int ScriptedPlatform::callCount(const std::string& step) const {
@@ -336,48 +256,31 @@ std::vector<std::string> ScriptedPlatform::messageBoxTexts() const {
 }
 
 std::vector<std::string> ScriptedPlatform::messageBoxSummaries() const {
+    static const char* const icons[] = {"none", "information", "exclamation", "stop"};
     std::vector<std::string> summaries;
-    for (const auto& box : messageBoxes) {
-        const char* icon = box.icon == messageBoxIconStop          ? "stop"
-                           : box.icon == messageBoxIconExclamation ? "exclamation"
-                           : box.icon == messageBoxIconInformation ? "information"
-                                                                   : "none";
-        const char* buttons = box.buttons == messageBoxYesNo ? "yes/no" : "ok";
-        summaries.push_back("[" + box.caption + "] " + box.text + " (" + icon + ", " + buttons +
-                            ")" + (box.owner ? " owned" : ""));
-    }
+    for (const auto& box : messageBoxes)
+        summaries.push_back("[" + box.caption + "] " + box.text + " (" +
+                            icons[static_cast<int>(box.icon)] + ", " +
+                            (box.buttons == MessageButtons::yesNo ? "yes/no" : "ok") + ")");
     return summaries;
 }
 
 void resetProgramState() {
-    moduleInstance = nullptr;
+    const ProgramState& state = programStart;
+    for (size_t i = 0; i < std::size(programFloats); ++i) *programFloats[i] = state.floats[i];
+    for (size_t i = 0; i < std::size(programIntegers); ++i) *programIntegers[i] = state.integers[i];
+    for (size_t i = 0; i < std::size(programBytes); ++i) *programBytes[i] = state.bytes[i];
+    std::memcpy(keys, state.keyTable, sizeof keys);
+    active = state.active;
+    fullscreen = state.fullscreen;
+    fpsFrameCount = state.fpsFrameCount;
     mainWindow = nullptr;
-    deviceContext = nullptr;
     renderContext = nullptr;
-    pixelFormat.colorBits = 0;
-
-    std::fill(std::begin(keys), std::end(keys), 0);
-    active = true;
-    fullscreen = true;
-    lightingEnabled = 0;
-    fullscreenKeyLatch = lightingKeyLatch = crouchKeyLatch = 0;
-    cursorPos = {0, 0};
-
-    worldOffsetX = worldOffsetY = groundZ = velocityX = velocityY = 0;
-    headingRate = heading = pitchRate = pitchAccumulator = pitch = 0;
-    walkDirection = strafeDirection = forwardTilt = sideTilt = walkPhase = strafePhase = 0;
-    raiseHeld = crouchHeld = 0;
-    torsoHeight = legHeight = 0;
-    walkSpeed = 0.1f;
-    viewDistance = 0;
-    animationPhase = 0;
+    pointerMotion = {0, 0};
 }
 
 ScriptedPlatformSession::ScriptedPlatformSession(bool dataFolder) : previous_(platform) {
-    for (const auto& entry : realContexts) delete entry.second.context;
-    realContexts.clear();
-    liveHandles.clear();
-    clientSizes.clear();
+    clearHandles();
     scripted = ScriptedPlatform();
     resetProgramState();
     platform = &scriptedLayer;
@@ -389,8 +292,7 @@ ScriptedPlatformSession::ScriptedPlatformSession(bool dataFolder) : previous_(pl
 }
 
 ScriptedPlatformSession::~ScriptedPlatformSession() {
-    for (const auto& entry : realContexts) delete entry.second.context;
-    realContexts.clear();
+    clearHandles();
     platform = previous_;
     if (!previousFolder_.empty() && chdir(previousFolder_.c_str()) != 0) previousFolder_.clear();
 }
