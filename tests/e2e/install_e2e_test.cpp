@@ -111,26 +111,20 @@ TEST(Installation, InstalledLauncherStartsTheViewerFromAnyFolder) {
     EXPECT_TRUE(session.windows().empty()) << "no message box: " << session.describeWindows();
 }
 
-// Reads the package's copyright file (argument 1) as Debian's machine-readable format and prints:
-// whether the font sheet carries exactly the copyright and licence of the fonts-dejavu-core
-// package it is drawn from; then the program's licence and copyright, and whether that licence's
-// text is the one of LICENSE (argument 2).
+// Reads the package's copyright file (argument 1) as Debian's machine-readable format: does the
+// font sheet carry fonts-dejavu-core's own notice, and the program the licence of LICENSE (2)?
 const char copyrightVerdicts[] = R"(import sys
 from debian.copyright import Copyright
+def words(text): return ' '.join(text.split())
+def notice(paragraph): return words(paragraph.copyright + paragraph.license.to_str())
 ours = Copyright(open(sys.argv[1]), strict=True)
 fonts = Copyright(open('/usr/share/doc/fonts-dejavu-core/copyright'))
-words = lambda text: ' '.join(text.split())
-sheet = ours.find_files_paragraph('usr/share/kalimbor/Tex/Pismo/font.bmp')
-dejavu = fonts.find_files_paragraph('DejaVuSansMono.ttf')
-print(words(sheet.copyright) == words(dejavu.copyright),
-      sheet.license.synopsis == dejavu.license.synopsis,
-      words(sheet.license.text) == words(dejavu.license.text))
 program = ours.find_files_paragraph('usr/libexec/kalimbor/kalimbor')
-texts = [p.license.text for p in ours.all_license_paragraphs()
-         if p.license.synopsis == program.license.synopsis]
-licence = open(sys.argv[2]).read()
-print(program.license.synopsis, '|', program.copyright, '|',
-      [words(text) for text in texts] == [words(licence[licence.index('Permission'):])])
+[licence] = [paragraph.license for paragraph in ours.all_license_paragraphs()]
+text = open(sys.argv[2]).read()
+print(notice(ours.find_files_paragraph('usr/share/kalimbor/Tex/Pismo/font.bmp')) ==
+      notice(fonts.find_files_paragraph('DejaVuSansMono.ttf')), program.copyright, '|',
+      program.license.synopsis, licence.synopsis, words(licence.text) == words(text[text.index('Permission'):]))
 )";
 
 TEST(Installation, DebianPackagePassesDebiansToolsAndSoftwareCentres) {
@@ -144,7 +138,8 @@ TEST(Installation, DebianPackagePassesDebiansToolsAndSoftwareCentres) {
     };
     int status = -1;
 
-    // The package names whoever builds it: without a name and address there is no package.
+    // The package names whoever builds it: without a name and address there is no package. The
+    // build also refuses a version, project()'s, that the changelog or the metadata lacks.
     std::string log = cpack("-u DEBFULLNAME -u DEBEMAIL", &status);
     EXPECT_NE(status, 0);
     for (const char* variable : {"DEBFULLNAME", "DEBEMAIL"})
@@ -181,48 +176,35 @@ TEST(Installation, DebianPackagePassesDebiansToolsAndSoftwareCentres) {
     for (const std::string& file : files)
         EXPECT_NE(contents.find(" ./usr/" + file + "\n"), std::string::npos) << file;
 
+    // The checking tools: each must end with status 0; what it said is returned.
+    auto passes = [&](const std::string& command) {
+        std::string said = run(command + " 2>&1", &status);
+        EXPECT_EQ(status, 0) << command << "\n" << said;
+        return said;
+    };
     // Debian's own verdict, with no override to hide behind.
-    log = run("lintian --fail-on error,warning --display-level '>=warning' '" + package.string() +
-                  "' 2>&1",
-              &status);
-    EXPECT_EQ(status, 0) << log;
-
+    passes("lintian --fail-on error,warning --display-level '>=warning' '" + package.string() +
+           "'");
     TemporaryFolder root("package-root");
-    log = run("dpkg-deb -x '" + package.string() + "' '" + root.path.string() + "' 2>&1", &status);
-    ASSERT_EQ(status, 0) << log;
+    passes("dpkg-deb -x '" + package.string() + "' '" + root.path.string() + "'");
     const fs::path usr = root.path / "usr";
-    log = run("desktop-file-validate '" +
-                  (usr / ("share/applications/" + appId + ".desktop")).string() + "' 2>&1",
-              &status);
-    EXPECT_EQ(status, 0) << log;
-    EXPECT_EQ(log, "");
+    EXPECT_EQ(passes("desktop-file-validate '" +
+                     (usr / ("share/applications/" + appId + ".desktop")).string() + "'"),
+              "");
     // The tree check also finds the desktop entry the metadata's id names.
-    log = run(
-        "appstreamcli validate-tree --pedantic --strict --no-net '" + root.path.string() + "' 2>&1",
-        &status);
-    EXPECT_EQ(status, 0) << log;
-    EXPECT_EQ(log.find("P: "), std::string::npos) << log;
-    const std::string page = (usr / "share/man/man6/kalimbor.6.gz").string();
-    log = run("{ zcat '" + page + "' | groff -man -ww -z; man --warnings=w -l -Tutf8 -Z '" + page +
-                  "' >/dev/null; } 2>&1",
-              &status);
-    EXPECT_EQ(status, 0) << log;
-    EXPECT_EQ(log, "");
-
-    // One version, project()'s, in the package, the changelog and the newest AppStream release.
-    const std::string version = field("Version");
-    EXPECT_EQ(withoutLineEnd(run("zcat '" + (usr / "share/doc/kalimbor/changelog.gz").string() +
-                                 "' | head -n 1")),
-              "kalimbor (" + version + ") unstable; urgency=medium");
-    EXPECT_NE(run("cat '" + (usr / ("share/metainfo/" + appId + ".metainfo.xml")).string() + "'")
-                  .find("<release version=\"" + version + "\""),
+    EXPECT_EQ(passes("appstreamcli validate-tree --pedantic --strict --no-net '" +
+                     root.path.string() + "'")
+                  .find("P: "),
               std::string::npos);
-
+    const std::string page = (usr / "share/man/man6/kalimbor.6.gz").string();
+    EXPECT_EQ(passes("{ zcat '" + page + "' | groff -man -ww -z; man --warnings=w -l -Tutf8 -Z '" +
+                     page + "' >/dev/null; }"),
+              "");
     std::ofstream(root.path / "verdicts.py") << copyrightVerdicts;
-    log = run("/usr/bin/python3 '" + (root.path / "verdicts.py").string() + "' '" +
-              (usr / "share/doc/kalimbor/copyright").string() +
-              "' '" KALIMBOR_SOURCE_DIR "/LICENSE' 2>&1");
-    EXPECT_EQ(log, "True True True\nExpat | the Kalimbor developers | True\n");
+    EXPECT_EQ(passes("/usr/bin/python3 '" + (root.path / "verdicts.py").string() + "' '" +
+                     (usr / "share/doc/kalimbor/copyright").string() +
+                     "' '" KALIMBOR_SOURCE_DIR "/LICENSE'"),
+              "True the Kalimbor developers | Expat Expat True\n");
 }
 
 }  // namespace
