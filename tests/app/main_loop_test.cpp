@@ -60,8 +60,11 @@ TEST_F(MainLoop, EveryPointerMotionTurnsTheViewOnce) {
         scripted.pointerY += bursts[frame - 1][1];
         sentX += bursts[frame - 1][0];
         sentY += bursts[frame - 1][1];
-        if (frame == 1) EXPECT_FLOAT_EQ(headingRate, 0);  // the first step has seen no motion
-        if (frame == 2) EXPECT_FLOAT_EQ(headingRate, 0.3f * 0.7f);  // damped once since
+        if (frame == 1) {
+            EXPECT_FLOAT_EQ(headingRate, 0);  // the first step has seen no motion
+        } else if (frame == 2) {
+            EXPECT_FLOAT_EQ(headingRate, 0.3f * 0.7f);  // damped once since
+        }
     });
     EXPECT_EQ(sentX, 207);
     // The rate decays geometrically; by the last frame the turn is complete to float precision.
