@@ -59,7 +59,9 @@ uint8_t virtualKeyForSdlKey(SDL_Keycode keycode, SDL_Scancode scancode) {
     return 0;
 }
 
-bool isSystemKey(uint8_t virtualKey, uint16_t modifiers) {
+// Keys pressed with Alt held (unless Control is held too, which makes AltGr combinations
+// ordinary keys), the Alt key itself, and F10: the desktop's keys, never the program's.
+static bool isSystemKey(uint8_t virtualKey, uint16_t modifiers) {
     if (virtualKey == virtualKeyF10) return true;
     bool altHeld = (modifiers & KMOD_ALT) != 0 || virtualKey == virtualKeyAlt;
     bool controlHeld = (modifiers & KMOD_CTRL) != 0;

@@ -14,10 +14,6 @@
 // the key's position, as the top row gives them on most European layouts.
 uint8_t virtualKeyForSdlKey(SDL_Keycode keycode, SDL_Scancode scancode);
 
-// Keys pressed with Alt held (unless Control is held too, which makes AltGr combinations
-// ordinary keys), the Alt key itself, and F10: the desktop's keys, never the program's.
-bool isSystemKey(uint8_t virtualKey, uint16_t modifiers);
-
 // Index into `modes` of the mode a fullscreen switch to width x height at `bits` takes: that size
 // at the requested depth, else that size at the desktop's own depth; -1 when the display offers
 // neither. Among equal matches the first listed wins (SDL lists the highest refresh rate first).
