@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "platform/platform.h"
@@ -53,10 +54,6 @@ static bool sdlOpenDisplay() {
     SDL_DisableScreenSaver();
     // Keys are read as keys, never composed into text by an input method.
     SDL_StopTextInput();
-#if defined(SDL_VIDEO_DRIVER_X11)
-    // The window system's own events, for the keys SDL forgets (see below).
-    SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE);
-#endif
     return true;
 }
 
@@ -141,13 +138,35 @@ static int keyStateOnDisplay(const char keymap[32], int virtualKey) {
     return (keymap[keycode / 8] >> (keycode % 8)) & 1;
 }
 
-// Presses made while no window stood: down for the program now, and watched until released.
-static void takeKeysPressedMeanwhile(std::vector<PlatformEvent>& pending) {
+// Another program can destroy the window at any moment, and the next drawing into it then fails
+// with an error of the window system, which would end the program without a word (or hang it in
+// SDL's own handler). An error about one of the program's windows is taken as the sign instead:
+// the window is lost, and the loop tells the user and ends.
+static std::vector<Window> windowsMade;
+static Window currentX11Window;
+static bool currentWindowGone;
+static XErrorHandler otherErrorHandler;
+
+static int noteWindowSystemError(Display* display, XErrorEvent* error) {
+    if (error->resourceid == currentX11Window) currentWindowGone = true;
+    for (Window made : windowsMade)
+        if (error->resourceid == made) return 0;
+    return otherErrorHandler != nullptr ? otherErrorHandler(display, error) : 0;
+}
+
+// Called when a window is shown: presses made while no window stood are down for the program
+// now, and watched until released.
+static void watchWindowSystem(std::vector<PlatformEvent>& pending) {
     SDL_SysWMinfo info;
     SDL_VERSION(&info.version);
     x11Display = nullptr;
     if (!SDL_GetWindowWMInfo(programWindow, &info) || info.subsystem != SDL_SYSWM_X11) return;
     x11Display = info.info.x11.display;
+    currentX11Window = info.info.x11.window;
+    currentWindowGone = false;
+    windowsMade.push_back(currentX11Window);
+    XErrorHandler previous = XSetErrorHandler(noteWindowSystemError);
+    if (previous != noteWindowSystemError) otherErrorHandler = previous;
     char keymap[32];
     XQueryKeymap(x11Display, keymap);
     for (int key = 1; key < 256; ++key) {
@@ -155,6 +174,10 @@ static void takeKeysPressedMeanwhile(std::vector<PlatformEvent>& pending) {
         keyLostBySdl[key] = true;
         pending.push_back({EventKind::keyDown, static_cast<uint8_t>(key), 0, 0});
     }
+}
+
+static bool windowGone() {
+    return std::exchange(currentWindowGone, false);
 }
 
 // The first lost key the window system reports released; 0 when none is.
@@ -171,24 +194,13 @@ static uint8_t lostKeyReleased() {
     }
     return 0;
 }
-
-// SDL's own events of the window system: the program's window destroyed by someone else.
-static bool windowDestroyedElsewhere(const SDL_SysWMmsg* message) {
-    if (message == nullptr || message->subsystem != SDL_SYSWM_X11 || programWindow == nullptr)
-        return false;
-    SDL_SysWMinfo info;
-    SDL_VERSION(&info.version);
-    if (!SDL_GetWindowWMInfo(programWindow, &info)) return false;
-    const XEvent& event = message->msg.x11.event;
-    return event.type == DestroyNotify && event.xdestroywindow.window == info.info.x11.window;
-}
 #else
-static void takeKeysPressedMeanwhile(std::vector<PlatformEvent>&) {}
+static void watchWindowSystem(std::vector<PlatformEvent>&) {}
+static bool windowGone() {
+    return false;
+}
 static uint8_t lostKeyReleased() {
     return 0;
-}
-static bool windowDestroyedElsewhere(const SDL_SysWMmsg*) {
-    return false;
 }
 #endif
 
@@ -247,7 +259,7 @@ static void sdlShowWindow(WindowHandle handle) {
     SDL_RaiseWindow(window);
     // Without a window manager nobody else gives a new window the keyboard.
     SDL_SetWindowInputFocus(window);
-    takeKeysPressedMeanwhile(pendingEvents);
+    watchWindowSystem(pendingEvents);
 }
 
 static void holdPointer(bool held) {
@@ -310,11 +322,6 @@ static bool isProgramWindowEvent(const SDL_Event& event) {
 static bool takeSdlEvent(PlatformEvent* out) {
     SDL_Event event;
     while (SDL_PollEvent(&event) != 0) {
-        if (event.type == SDL_SYSWMEVENT) {
-            if (!windowDestroyedElsewhere(event.syswm.msg)) continue;
-            *out = {EventKind::windowLost, 0, 0, 0};
-            return true;
-        }
         if (event.type == SDL_MOUSEMOTION) {
             if (pointerHeld) {
                 pointerMotionX += event.motion.xrel;
@@ -340,6 +347,10 @@ static bool takeSdlEvent(PlatformEvent* out) {
 
 static bool sdlPollEvent(PlatformEvent* out) {
     if (!displayUp()) return false;
+    if (programWindow != nullptr && windowGone()) {
+        *out = {EventKind::windowLost, 0, 0, 0};
+        return true;
+    }
     if (!pendingEvents.empty()) {
         *out = pendingEvents.front();
         pendingEvents.erase(pendingEvents.begin());
