@@ -73,6 +73,30 @@ TEST_F(MainLoop, EveryPointerMotionTurnsTheViewOnce) {
     EXPECT_EQ(pointerMotion.x, 0);
 }
 
+// Minimised, so that no frame damps what the bindings add: each step adds exactly one increment.
+TEST_F(MainLoop, ArrowsFollowTheHeadingAndDistanceAndSpeedKeysStep) {
+    heading = 90;  // facing +x: forward is +x, a step to the left is +y
+    scripted.queue(EventKind::minimised);
+    for (uint8_t key : {virtualKeyUp, virtualKeyA, virtualKeyR}) scripted.queueKeyDown(key);
+    run(4, [](int frame) {
+        if (frame == 2) {  // one step of Up, A and R applied
+            EXPECT_NEAR(velocityX, 0.1f, 1e-6);
+            EXPECT_NEAR(velocityY, 0.0f, 1e-6);
+            EXPECT_EQ(viewDistance, 10);
+            EXPECT_FLOAT_EQ(walkSpeed, 0.11f);
+            for (uint8_t key : {virtualKeyUp, virtualKeyA, virtualKeyR}) scripted.queueKeyUp(key);
+            for (uint8_t key : {virtualKeyLeft, virtualKeyS, virtualKeyE})
+                scripted.queueKeyDown(key);
+        }
+    });
+    // Step 2 walked on at the raised speed; steps 3 to 5 (the last one Escape's) stepped left
+    // and undid A and R three times.
+    EXPECT_NEAR(velocityX, 0.21f, 1e-6);
+    EXPECT_NEAR(velocityY, 0.3f, 1e-6);
+    EXPECT_EQ(viewDistance, -10);
+    EXPECT_FLOAT_EQ(walkSpeed, 0.09f);
+}
+
 TEST_F(MainLoop, OppositeKeysCancelAndTheLaterRowWinsTheDirection) {
     for (uint8_t key : {virtualKeyUp, virtualKeyDown, virtualKeyLeft, virtualKeyRight})
         scripted.queueKeyDown(key);
@@ -181,6 +205,7 @@ TEST_F(MainLoop, CloseRequestEndsOnceWithZeroAndALostWindowWithAFailure) {
                   }),
               exitCodeNoWindow);
     EXPECT_EQ(scripted.frames, 2);  // never another frame into nothing
+    EXPECT_EQ(mainWindow, nullptr);
     EXPECT_EQ(scripted.messageBoxSummaries(),
               Steps{"[CHYBA] Okno programu sa stratilo. (exclamation, ok)"});
     EXPECT_FALSE(scripted.displayUp);

@@ -99,6 +99,9 @@ TEST(MainWindowOpening, AcceptedFallbackOpensAFramedWindowThatClosesWithoutModeR
     EXPECT_EQ(std::vector<int32_t>({made.width, made.height, made.colorBits, made.depthBits}),
               std::vector<int32_t>({800, 600, 16, 16}));
     EXPECT_TRUE(scripted.cursorHidden);
+    float projection[16];
+    glGetFloatv(GL_PROJECTION_MATRIX, projection);
+    EXPECT_NEAR(projection[5], 1.1459, 1e-3);  // set for the requested size by the opening
     closeMainWindow();
     EXPECT_EQ(scripted.callCount("restoreDisplayMode"), 0);
     EXPECT_TRUE(scripted.cursorHidden);
@@ -147,7 +150,16 @@ TEST(MainWindowProjection, WideViewNearClipNoFarClipAndZeroSizesTakenAsOne) {
     EXPECT_NEAR(landscape.degreesAcross(0), 98.6, 0.1);
     EXPECT_NEAR(landscape.nearClip(), 0.0753, 1e-4);
     EXPECT_NEAR(landscape.depthAtInfinity(), 0.0706, 1e-4);
-    EXPECT_NEAR(projectionFor(300, 500).degreesAcross(0), 82.2, 0.05);  // now the width
+    Projection tall = projectionFor(300, 500);
+    EXPECT_NEAR(tall.degreesAcross(0), 82.2, 0.05);  // now the width
+    EXPECT_NEAR(tall.nearClip(), 0.0753, 1e-4);
+    EXPECT_NEAR(tall.depthAtInfinity(), 0.0706, 1e-4);
+    // The modelview is left as the identity for the frame to build on.
+    glTranslatef(1, 2, 3);
+    projectionFor(800, 600);
+    float modelview[16];
+    glGetFloatv(GL_MODELVIEW_MATRIX, modelview);
+    EXPECT_EQ(modelview[12] + modelview[13] + modelview[14], 0.0f);
 
     GLint viewport[4];
     Projection flat = projectionFor(800, 0);
