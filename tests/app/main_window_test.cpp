@@ -7,6 +7,7 @@
 #include <cmath>
 
 #include "app/main_loop.h"
+#include "assets/model.h"
 #include "support/gl_test_context.h"
 #include "support/scripted_platform.h"
 
@@ -92,7 +93,10 @@ TEST(MainWindowOpening, AcceptedFallbackOpensAFramedWindowThatClosesWithoutModeR
     ScriptedPlatformSession session(true);
     scripted.realGl = true;
     scripted.failStep("switchDisplayMode");
+    loadModel("/nonexistent");  // forgets any model an earlier test loaded
+    scripted.messageBoxes.clear();
     ASSERT_EQ(openDefaultWindow(), 1) << ::testing::PrintToString(scripted.messageBoxTexts());
+    EXPECT_GT(triangleModel.triangleCount, 0);  // the hangar model comes with every opening
     EXPECT_FALSE(fullscreen);
     const WindowRequest& made = scripted.windows.at(0);
     EXPECT_FALSE(made.fullscreen);

@@ -70,6 +70,8 @@ TEST(EventTranslation, KeysButtonsAndWindowChangesBecomeProgramEvents) {
     leftButton.button.button = SDL_BUTTON_LEFT;
     SDL_Event interrupt{};
     interrupt.type = SDL_QUIT;
+    SDL_Event motion{};
+    motion.type = SDL_MOUSEMOTION;
     const std::pair<SDL_Event, std::string> sequence[] = {
         // Auto-repeat is another key-down; Alt combinations and F10 belong to the desktop, but
         // Alt+F4 closes the window.
@@ -97,6 +99,7 @@ TEST(EventTranslation, KeysButtonsAndWindowChangesBecomeProgramEvents) {
         {windowEvent(SDL_WINDOWEVENT_SIZE_CHANGED, 1024, 700), "size 1024 700"},
         {windowEvent(SDL_WINDOWEVENT_CLOSE), "close"},
         {interrupt, "close"},
+        {motion, ""},  // summed by the layer itself
     };
     for (const auto& [event, expected] : sequence) {
         PlatformEvent out{};
