@@ -4,35 +4,30 @@
 
 #include <gtest/gtest.h>
 #include <sys/mman.h>
-#include <unistd.h>
-
-#include <fstream>
 
 #include "support/scripted_platform.h"
 #include "support/test_files.h"
 
 namespace {
 
-using Texts = std::vector<std::string>;
-const char unknownFormat[] = "Unknown DIB file format.";
-const char conversionError[] = "Image file conversion error.";
-const char outOfMemory[] = "Out of memory.";
+const std::string unknownFormat = "Unknown DIB file format.";
+const std::string conversionError = "Image file conversion error.";
+const std::string outOfMemory = "Out of memory.";
 
-// A message as the user sees it: caption "Error", an OK button, owned by the focused window.
-std::string box(const std::string& text) {
-    return "[Error] " + text + " (none, ok) owned";
+// The text of the message shown since the last call, all boxes captioned "Error"; "" for none.
+std::string shownMessage() {
+    std::string text;
+    for (const auto& box : scripted.messageBoxes) {
+        EXPECT_EQ(box.caption, "Error");
+        text += box.text;
+    }
+    scripted.messageBoxes.clear();
+    return text;
 }
 
-// Pixels of a decoded image with no message shown, or nothing after exactly one message.
-Bytes take(RgbImage* image, int32_t* height = nullptr) {
-    EXPECT_EQ(scripted.messageBoxes.size(), image ? 0u : 1u);
-    const DecodedImage taken = takeImage(image);
-    if (height) *height = taken.height;
-    return taken.rgb;
-}
-
-// Decodes a copy that ends where an unreadable page starts: a read past the end faults.
-Bytes decodeGuarded(const Bytes& file) {
+// Decodes a copy that ends where an unreadable page starts, so a read past the end faults.
+// Gives the pixels, or nothing after exactly one message (in `message`).
+Bytes decodeGuarded(const Bytes& file, std::string* message = nullptr, int32_t* height = nullptr) {
     const size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
     const size_t span = (file.size() / page + 2) * page;
     auto* base = static_cast<uint8_t*>(
@@ -40,25 +35,22 @@ Bytes decodeGuarded(const Bytes& file) {
     mprotect(base + span - page, page, PROT_NONE);
     uint8_t* start = base + span - page - file.size();
     std::copy(file.begin(), file.end(), start);
-    Bytes pixels = take(decodeBitmapFile(start, file.size()));
+    const DecodedImage image = takeImage(decodeBitmapFile(start, file.size()));
     munmap(base, span);
-    return pixels;
+    const std::string shown = shownMessage();
+    EXPECT_EQ(image.rgb.empty(), !shown.empty()) << shown;
+    if (message) *message = shown;
+    if (height) *height = image.height;
+    return image.rgb;
 }
 
 struct BitmapReader : ::testing::Test {
     ScriptedPlatformSession session;
     TempFolder temp;
     const std::string folder = temp.path;
-    BitmapReader() { scripted.focus = reinterpret_cast<WindowHandle>(0x5EED); }
-    void expectRefused(const Bytes& file, const char* text, int what) {
-        scripted.messageBoxes.clear();
-        EXPECT_TRUE(decodeGuarded(file).empty()) << what;
-        EXPECT_EQ(scripted.messageBoxSummaries(), Texts{box(text)}) << what;
-    }
 };
 
 void runImageMagick(const std::string& arguments) {
-    ASSERT_EQ(access("/usr/bin/convert", X_OK), 0) << "ImageMagick is a declared dependency";
     ASSERT_EQ(std::system(("/usr/bin/convert " + arguments).c_str()), 0) << arguments;
 }
 
@@ -95,9 +87,7 @@ TEST_F(BitmapReader, MatchesImageMagickPixelForPixel) {
         {"BMP", "-define bmp:subtype=RGB555", 256, 16, 0},
         {"BMP", "-define bmp:subtype=RGB565", 256, 16, 3},
         {"BMP", "-type TrueColorAlpha", 256, 32, 3},
-        {"BMP2", "-type Palette -compress None", 2, 1, 0},
         {"BMP2", "-type Palette -compress None", 12, 4, 0},
-        {"BMP2", "-type Palette -compress None", 40, 8, 0},
         {"BMP2", "-type TrueColor -compress None", 256, 24, 0},
     };
     for (const auto& variant : variants) {
@@ -109,29 +99,30 @@ TEST_F(BitmapReader, MatchesImageMagickPixelForPixel) {
             std::ofstream(source) << "P6 " << width << " 24 255\n" << rgb;
             runImageMagick(source + " " + variant.options + " " + variant.format + ":" + bmp);
             Bytes file = readFile(bmp);
-            if (variant.format == std::string("BMP")) {
-                file = toInfoHeader(file, variant.compression == 3);
-                writeFile(bmp, file);
-            }
+            if (variant.format == std::string("BMP"))
+                writeFile(bmp, file = toInfoHeader(file, variant.compression == 3));
             ASSERT_EQ(file[file[14] == 12 ? 24 : 28], variant.bits);
             ASSERT_EQ(file[14] == 12 ? 0 : file[30], variant.compression);
             runImageMagick(bmp + " -depth 8 rgb:" + folder + "/decoded.rgb");
-            int32_t height = 0;
-            const Bytes ours = take(readBitmapFile(bmp.c_str()), &height);
-            EXPECT_EQ(height, 24);
+            const DecodedImage ours = takeImage(readBitmapFile(bmp.c_str()));
+            EXPECT_EQ(ours.height, 24);
             // ImageMagick's run-length encoder pads one-pixel rows with runs past the right edge,
             // which its own decoder wraps into the next row; the source picture decides there.
             if (variant.compression != 1 || width != 1)
-                EXPECT_EQ(ours, flipRows(readFile(folder + "/decoded.rgb"), width));
-            if (variant.bits != 16) EXPECT_EQ(ours, flipRows(Bytes(rgb.begin(), rgb.end()), width));
+                EXPECT_EQ(ours.rgb, flipRows(readFile(folder + "/decoded.rgb"), width));
+            if (variant.bits != 16)
+                EXPECT_EQ(ours.rgb, flipRows(Bytes(rgb.begin(), rgb.end()), width));
             // The same bytes without the file header: the pixels follow the colour table.
-            EXPECT_EQ(decodeGuarded(Bytes(file.begin() + 14, file.end())), ours);
+            EXPECT_EQ(decodeGuarded(Bytes(file.begin() + 14, file.end())), ours.rgb);
         }
     }
     runImageMagick("-size 3x2 xc:red BMP:" + bmp);
     ASSERT_EQ(readFile(bmp)[14], 124);
-    for (uint8_t size : {124, 108})
-        expectRefused(withField(readFile(bmp), 14, size), unknownFormat, size);
+    for (uint8_t size : {124, 108}) {
+        std::string message;
+        decodeGuarded(withField(readFile(bmp), 14, size), &message);
+        EXPECT_EQ(message, unknownFormat) << size;
+    }
 }
 
 // Palette entry i of the hand-made files: blue, green, red (and reserved for 4-byte entries).
@@ -175,15 +166,17 @@ TEST_F(BitmapReader, ReadsWhatEncodersRarelyWrite) {
               (Bytes{3, 2, 1}));
     // Top row first in the file: bottom row first in the image, with a positive height.
     const Bytes top = {1, 2, 3, 4, 5, 6, 0, 0}, bottom = {7, 8, 9, 10, 11, 12, 0, 0};
-    const Bytes topDown = bitmapFile(2, -2, 24, 0, 0, concat(top, bottom), 54);
     int32_t height = 0;
-    EXPECT_EQ(take(decodeBitmapFile(topDown.data(), topDown.size()), &height),
+    EXPECT_EQ(decodeGuarded(bitmapFile(2, -2, 24, 0, 0, concat(top, bottom), 54), nullptr, &height),
               decodeGuarded(bitmapFile(2, 2, 24, 0, 0, concat(bottom, top), 54)));
     EXPECT_EQ(height, 2);
     // Channels wider than 8 bits keep their top 8 bits.
     const Bytes masks = {0, 0, 0xF0, 0x3F, 0, 0xFC, 0x0F, 0, 0xFF, 0x03, 0, 0};
     const Bytes wide = withField(concat(masks, Bytes(4)), 12, 0x3FF << 20 | 0x200 << 10 | 0x0FF);
     EXPECT_EQ(decodeGuarded(bitmapFile(1, 1, 32, 3, 0, wide, 66)), (Bytes{255, 128, 63}));
+    // Red in the top byte is not the usual blue-green-red-unused order.
+    const Bytes topRed = {0, 0, 0, 0xFF, 0, 0xFF, 0, 0, 0xFF, 0, 0, 0, 0x44, 0x33, 0x22, 0x11};
+    EXPECT_EQ(decodeGuarded(bitmapFile(1, 1, 32, 3, 0, topRed, 66)), (Bytes{0x11, 0x33, 0x44}));
 }
 
 TEST_F(BitmapReader, DecodesRunLengthEscapes) {
@@ -208,7 +201,7 @@ TEST_F(BitmapReader, RefusesImpossibleFilesWithTheirMessage) {
     const Bytes masks = {0x00, 0x7C, 0, 0, 0xE0, 0x03, 0, 0, 0x1F, 0, 0, 0, 0xFF, 0x7F, 0, 0};
     const Bytes fields = bitmapFile(1, 1, 16, 3, 0, masks, 66);
     for (const Bytes& good : {base, rle, fields}) EXPECT_FALSE(decodeGuarded(good).empty());
-    const std::pair<Bytes, const char*> cases[] = {
+    const std::pair<Bytes, std::string> cases[] = {
         {withField(base, 14, 64), unknownFormat},      // header size
         {withField(base, 18, 0), conversionError},     // width
         {withField(base, 22, 0), conversionError},     // height
@@ -228,30 +221,32 @@ TEST_F(BitmapReader, RefusesImpossibleFilesWithTheirMessage) {
         {withField(fields, 58, 0x0F0F), conversionError},  // a broken mask
         {withField(fields, 10, 54), conversionError},      // masks where the pixels are
     };
-    for (int i = 0; i < int(std::size(cases)); ++i)
-        expectRefused(cases[i].first, cases[i].second, i);
+    for (int i = 0; i < int(std::size(cases)); ++i) {
+        std::string message;
+        decodeGuarded(cases[i].first, &message);
+        EXPECT_EQ(message, cases[i].second) << i;
+    }
 }
 
 TEST_F(BitmapReader, RefusesEveryTruncation) {
     const Bytes files[] = {
         bitmapFile(5, 2, 24, 0, 0, Bytes(32, 0x5A), 54),
-        bitmapFile(3, 2, 4, 0, 16, concat(handPalette(16), {0x12, 0x30, 0, 0, 0xF0, 0xE0, 0, 0})),
+        bitmapFile(3, 2, 4, 0, 0, concat(handPalette(16), {0x12, 0x30, 0, 0, 0xF0, 0xE0, 0, 0})),
         runFile(4, 3, 8, {3, 1, 0, 0, 0, 3, 2, 0, 1, 0, 5, 2, 0, 0, 0, 2, 2, 0, 1, 1, 0, 1}),
         runFile(5, 2, 4, {0, 5, 0x12, 0x12, 0x10, 0, 0, 2, 1, 1, 3, 0x01, 0, 0, 0, 1}),
         concat(concat({12, 0, 0, 0, 3, 0, 1, 0, 1, 0, 8, 0}, handPalette(256, 3)), {255, 7, 9}),
     };
     for (const Bytes& file : files) {
-        scripted.messageBoxes.clear();
         const Bytes whole = decodeGuarded(file);
         const size_t headerEnd = file[0] == 'B' ? 14 + file[14] : file[0];
         for (size_t length = 0; length < file.size(); ++length) {
-            scripted.messageBoxes.clear();
-            const Bytes pixels = decodeGuarded(Bytes(file.begin(), file.begin() + length));
+            std::string message;
+            const Bytes pixels =
+                decodeGuarded(Bytes(file.begin(), file.begin() + length), &message);
             // Only a missing end-of-bitmap escape or last-row padding may go unnoticed.
             if (!pixels.empty()) EXPECT_TRUE(pixels == whole && length >= file.size() - 3);
             if (pixels.empty())
-                EXPECT_EQ(scripted.messageBoxSummaries(),
-                          Texts{box(length < headerEnd ? unknownFormat : conversionError)});
+                EXPECT_EQ(message, length < headerEnd ? unknownFormat : conversionError);
         }
     }
 }
@@ -259,23 +254,21 @@ TEST_F(BitmapReader, RefusesEveryTruncation) {
 TEST_F(BitmapReader, ReportsFilesThatCannotBeOpened) {
     std::ofstream(folder + "/empty.bmp").close();
     for (const std::string& path : {folder + "/missing.bmp", folder + "/empty.bmp", folder}) {
-        scripted.messageBoxes.clear();
         EXPECT_EQ(readBitmapFile(path.c_str()), nullptr);
-        EXPECT_EQ(scripted.messageBoxSummaries(),
-                  Texts{box("Failed to open DIB file " + path + ".\n")});
+        EXPECT_EQ(shownMessage(), "Failed to open DIB file " + path + ".\n");
     }
     // Too long for the 256-character message: the end of the path stays, after "...", and a
     // two-byte character is never cut in half, whichever byte the cut falls on.
     for (std::string path : {folder + "/", folder + "/x"}) {
         for (int i = 0; i < 150; ++i) path += "\xC3\xA4";
-        scripted.messageBoxes.clear();
         EXPECT_EQ(readBitmapFile((path += "/name.bmp").c_str()), nullptr);
-        const std::string start = "Failed to open DIB file ...";
-        const std::string text = scripted.messageBoxes.at(0).text, tail = text.substr(start.size());
+        const std::string start = "Failed to open DIB file ...", text = shownMessage();
+        const std::string tail = text.substr(start.size());
         EXPECT_TRUE(text.size() == 255 || text.size() == 254) << text.size();
         EXPECT_EQ(text.substr(0, start.size()), start);
         EXPECT_NE(tail[0] & 0xC0, 0x80);
         EXPECT_EQ(path.substr(path.size() - tail.size() + 2) + ".\n", tail);
     }
 }
+
 }  // namespace

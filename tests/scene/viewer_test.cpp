@@ -17,18 +17,21 @@ void runFrames(int count) {
     for (int i = 0; i < count; ++i) advanceViewer();
 }
 
-TEST_F(ViewerMotion, EyeRisesFromGroundToStandingHeightOverTwentySixFrames) {
+// The eye stands at the heights of the frame before; no bob while animationPhase is 0.
+TEST_F(ViewerMotion, EyeRisesToStandingHeightThenRaisingAndCrouchingMoveIt) {
     advanceViewer();
-    EXPECT_EQ(groundZ, 0.0f);  // the heights of before the first ramp
-    EXPECT_EQ(torsoHeight, 10.0f);
-    EXPECT_FLOAT_EQ(legHeight, 0.4f);
+    EXPECT_EQ(groundZ, 0.0f);
+    EXPECT_TRUE(torsoHeight == 10.0f && legHeight == 0.4f);
     runFrames(24);
     EXPECT_LT(legHeight, 10.0f);  // 25 steps of 0.4 fall just short in single precision
-    EXPECT_NEAR(legHeight, 10.0f, 1e-5);
-    advanceViewer();
-    EXPECT_EQ(legHeight, 10.0f);
-    advanceViewer();
-    EXPECT_EQ(groundZ, -20.0f);  // no bob while animationPhase is 0
+    runFrames(2);
+    EXPECT_EQ(groundZ, -20.0f);
+    raiseHeld = crouchHeld = 1;  // the torso up to 15 by 0.5, the legs down to 2 by 0.4
+    runFrames(21);
+    EXPECT_FLOAT_EQ(groundZ, -17.0f);
+    raiseHeld = crouchHeld = 0;
+    runFrames(22);
+    EXPECT_EQ(groundZ, -20.0f);
 }
 
 TEST_F(ViewerMotion, SteadyWalkThenGlideAfterRelease) {
@@ -39,8 +42,7 @@ TEST_F(ViewerMotion, SteadyWalkThenGlideAfterRelease) {
         velocityY += walkSpeed;
     }
     EXPECT_NEAR(before - worldOffsetY, 0.4045, 5e-4);
-    float releasedAt = worldOffsetY;
-    float velocityAtRelease = velocityY;
+    const float releasedAt = worldOffsetY, velocityAtRelease = velocityY;
     runFrames(400);
     EXPECT_NEAR(releasedAt - worldOffsetY, 4.045 * velocityAtRelease, 1e-3);
     EXPECT_EQ(worldOffsetX, 0.0f);
@@ -73,39 +75,29 @@ TEST_F(ViewerMotion, LeansReachTheirLimitsAndReturnToExactlyZero) {
     walkDirection = 1;
     strafeDirection = -1;
     runFrames(21);
-    EXPECT_EQ(forwardTilt, -4.0f);
-    EXPECT_EQ(sideTilt, 2.0f);
-    walkDirection = 0;
-    strafeDirection = 0;
+    EXPECT_TRUE(forwardTilt == -4.0f && sideTilt == 2.0f);
+    walkDirection = strafeDirection = 0;
     runFrames(21);  // back in steps of 0.2, ending on exactly 0
-    EXPECT_EQ(forwardTilt, 0.0f);
-    EXPECT_EQ(sideTilt, 0.0f);
+    EXPECT_TRUE(forwardTilt == 0.0f && sideTilt == 0.0f);
 }
 
-// Eye coordinates of a world point under the modelview the frame leaves behind.
-void eyeOf(const float world[3], float eye[3]) {
-    float m[16];
-    glGetFloatv(GL_MODELVIEW_MATRIX, m);
-    for (int row = 0; row < 3; ++row)
-        eye[row] = m[row] * world[0] + m[4 + row] * world[1] + m[8 + row] * world[2] + m[12 + row];
-}
-
+// Facing world +x, level, brought 5 nearer: eye coordinates of world points under the modelview
+// the frame leaves behind.
 TEST_F(ViewerMotion, ViewTransformTurnsThenPitchesThenDollies) {
     GlTestContext gl(64, 64);
     ASSERT_TRUE(gl.valid());
     glMatrixMode(GL_MODELVIEW);
-    pitchAccumulator = -90;  // level
-    heading = 90;            // facing world +x
+    pitchAccumulator = -90;
+    heading = 90;
     viewDistance = 5;
     advanceViewer();
-    const float ahead[3] = {10, 0, 0}, up[3] = {0, 0, 10};
-    float eye[3];
-    eyeOf(ahead, eye);  // in front of the eye, 10 away, brought 5 nearer
-    EXPECT_NEAR(eye[0], 0, 1e-4);
-    EXPECT_NEAR(eye[1], 0, 1e-4);
-    EXPECT_NEAR(eye[2], -5, 1e-4);
-    eyeOf(up, eye);
-    EXPECT_NEAR(eye[1], 10, 1e-4);
+    float m[16];
+    glGetFloatv(GL_MODELVIEW_MATRIX, m);
+    const float ahead[3] = {m[0] * 10 + m[12], m[1] * 10 + m[13], m[2] * 10 + m[14]};
+    EXPECT_NEAR(ahead[0], 0, 1e-4);
+    EXPECT_NEAR(ahead[1], 0, 1e-4);
+    EXPECT_NEAR(ahead[2], -5, 1e-4);
+    EXPECT_NEAR(m[9], 1, 1e-4);  // world up is eye up
 }
 
 }  // namespace

@@ -12,23 +12,22 @@
 #include "support/gl_test_context.h"
 #include "support/scripted_platform.h"
 
-// The lighting flag as the program starts, before any test has touched it.
-static const int32_t lightingAtStart = lightingEnabled;
+namespace {
 
 // A viewer at the origin looking straight down, nothing moving, no hangar model.
 struct World : ::testing::Test {
+    ScriptedPlatformSession session;
     GlTestContext gl;
     TriangleModel savedModel = triangleModel;
     void SetUp() override {
         ASSERT_TRUE(gl.valid());
-        resetProgramState();
         triangleModel = {0, nullptr};
     }
     void TearDown() override { triangleModel = savedModel; }
 };
 
 // One frame in feedback, seen from above with window x, y = world x, y + 100 over the whole yard.
-static std::vector<FeedbackPrimitive> frameFromAbove() {
+std::vector<FeedbackPrimitive> frameFromAbove() {
     glViewport(0, 0, 2200, 5000);
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
@@ -41,10 +40,9 @@ static std::vector<FeedbackPrimitive> frameFromAbove() {
 struct Rect {
     double x0, y0, x1, y1, z;  // z: window depth of the first corner
 };
-static std::vector<Rect> quadBounds(const std::vector<FeedbackPrimitive>& all) {
+std::vector<Rect> quadBounds(const std::vector<FeedbackPrimitive>& all) {
     std::vector<Rect> out;
-    for (size_t i = 0; i + 1 < all.size(); i += 2) {
-        if (all[i].token != GL_POLYGON_TOKEN) break;
+    for (size_t i = 0; i + 1 < all.size() && all[i].token == GL_POLYGON_TOKEN; i += 2) {
         Rect r{1e9, 1e9, -1e9, -1e9, all[i].vertices[0].z};
         for (const auto& v : all[i].vertices) {
             const double x = std::round(v.x * 100) / 100 - 100,
@@ -75,35 +73,54 @@ TEST_F(World, GroundTilesCoverTheYardOnceAndBoxesStandWhereListed) {
     }
     EXPECT_EQ(area, 2000.0 * 4800.0);  // inside, disjoint and of the full area: no gap
 
-    // Each box: top face first, then the bottom. Window depth is 0.5 - eye z / 2000.
+    // Each box: top face first, then the bottom, 0.2 above the ground except box 2, which rests
+    // on box 1 and overhangs it by 5. Window depth is 0.5 - eye z / 2000.
     auto height = [](double depth) { return (0.5 - depth) * 2000 - groundZ; };
     auto top = [&](int b) { return drawn[groundTileCount + 6 * b]; };
     auto baseHeight = [&](int b) { return height(drawn[groundTileCount + 6 * b + 1].z); };
     for (int b = 0; b < ironBoxCount; ++b) {
         const IronBox& box = ironBoxes[b];
-        EXPECT_EQ(top(b).x1 - top(b).x0, box.sizeX);
+        EXPECT_TRUE(top(b).x1 - top(b).x0 == box.sizeX && top(b).y1 - top(b).y0 == box.sizeY);
         EXPECT_TRUE(top(b).x1 == box.x && top(b).y0 == box.y) << "box " << b + 1;
-        EXPECT_NEAR(baseHeight(b), box.z, 1e-3) << "box " << b + 1;
+        EXPECT_NEAR(baseHeight(b), b == 1 ? height(top(0).z) : 0.2, 1e-3) << "box " << b + 1;
     }
     EXPECT_TRUE(top(1).x0 == top(0).x0 - 5 && top(1).x1 == top(0).x1 + 5);
     EXPECT_TRUE(top(1).y0 == top(0).y0 - 5 && top(1).y1 == top(0).y1 + 5);
-    EXPECT_NEAR(baseHeight(1), height(top(0).z), 1e-3);  // box 2 rests on box 1
 }
 
+// The white light over (530, 1000) and the yellow one over (1500, 1400), both 50 above the
+// ground, light the world only while L is up (the overlay of the frame before left GL lighting
+// on); ground and boxes move with the viewer, while the rain stays round the viewer.
 TEST_F(World, ObjectsAndLightsFollowTheViewerWhileTheRainStaysAround) {
+    auto unlit = [](const std::vector<FeedbackPrimitive>& frame) {
+        const FeedbackVertex v = frame.at(6).vertices[0];  // the first tile, after the axis cross
+        return v.r == 1 && v.g == 1 && v.b == 1;
+    };
+    glEnable(GL_LIGHTING);
     const auto before = frameFromAbove();
-    float lightBefore[4], lightAfter[4];
-    glGetLightfv(GL_LIGHT2, GL_POSITION, lightBefore);
+    EXPECT_TRUE(unlit(before));
     worldOffsetX = 37;
     worldOffsetY = -11;
+    lightingEnabled = 1;
     const auto after = frameFromAbove();
-    glGetLightfv(GL_LIGHT2, GL_POSITION, lightAfter);  // eye coordinates; the view is identity
-    EXPECT_FLOAT_EQ(lightAfter[0] - lightBefore[0], 37);
-    EXPECT_FLOAT_EQ(lightAfter[1] - lightBefore[1], -11);
-    EXPECT_NEAR(lightAfter[2] - groundZ, 50, 1e-4);
+    EXPECT_FALSE(unlit(after));
+    const struct {
+        GLenum light;
+        float x, y, blue;
+    } lights[] = {{GL_LIGHT1, 530, 1000, 1}, {GL_LIGHT2, 1500, 1400, 0}};
+    for (const auto& light : lights) {  // in eye coordinates, under a view that is the identity
+        float position[4], diffuse[4];
+        glGetLightfv(light.light, GL_POSITION, position);
+        glGetLightfv(light.light, GL_DIFFUSE, diffuse);
+        EXPECT_TRUE(glIsEnabled(light.light));
+        EXPECT_EQ(std::vector<float>(position, position + 4),
+                  (std::vector<float>{light.x + 37, light.y - 11, groundZ + 50, 1}));
+        EXPECT_EQ(std::vector<float>(diffuse, diffuse + 4),
+                  (std::vector<float>{1, 1, light.blue, 1}));
+    }
     ASSERT_EQ(before.size(), after.size());
-    // Ground and boxes move; the six axis lines run off the view and are clipped, so they are
-    // skipped; the 2500 lines after them are the rain, which stays round the viewer.
+    // The six axis lines run off the view and are clipped, so they are skipped; the 2500 lines
+    // after them are the rain.
     size_t lines = 0;
     for (size_t p = 0; p < before.size() && lines < 6 + 2500; ++p) {
         const bool polygon = before[p].token == GL_POLYGON_TOKEN;
@@ -114,34 +131,21 @@ TEST_F(World, ObjectsAndLightsFollowTheViewerWhileTheRainStaysAround) {
         }
     }
     EXPECT_EQ(lines, 6u + 2500u);
-}
-
-TEST_F(World, UnlitInTheFirstFrameAndWhileLIsHeld) {
-    // The first tile's colour as GL lit it: exactly the white it was given only when unlit.
-    auto unlit = [] {
-        const FeedbackVertex v = frameFromAbove().at(6).vertices[0];
-        return v.r == 1 && v.g == 1 && v.b == 1;
-    };
-    lightingEnabled = lightingAtStart;
-    EXPECT_TRUE(unlit()) << "first frame";
-    lightingEnabled = 1;  // the first frame step's bindings, L up
-    EXPECT_FALSE(unlit());
-    lightingEnabled = 0;  // L held, while the last frame's overlay left GL lighting on
-    glEnable(GL_LIGHTING);
-    EXPECT_TRUE(unlit());
-    lightingEnabled = 1;  // L released
-    EXPECT_FALSE(unlit());
+    lightingEnabled = 0;
+    EXPECT_TRUE(unlit(frameFromAbove()));
 }
 
 // The rain in a side view (window x = world x + 100, window y = world z + 200) from `phase`.
-static std::vector<FeedbackPrimitive> rainFrom(float phase) {
+std::vector<FeedbackPrimitive> rainFrom(float phase) {
     animationPhase = phase;
     loadPixelExactProjection(800, 600);
     glTranslatef(100, 200, 0);
     glRotatef(-90, 1, 0, 0);
-    return captureFeedback([] { drawRainField(); });
+    return captureFeedback(drawRainField);
 }
 
+// A streak stands at r + 50 - phase above the ground, r from 0 to 99 drawn afresh every frame
+// from the calendar second, so the pattern holds for a second.
 TEST_F(World, RainPullsThePhaseBackOncePerStreakAndHoldsItsPatternForASecond) {
     std::vector<FeedbackPrimitive> at55, again55, at60, at80;
     float after55 = 0, after60 = 0, after80 = 0;
@@ -154,13 +158,18 @@ TEST_F(World, RainPullsThePhaseBackOncePerStreakAndHoldsItsPatternForASecond) {
     }
     EXPECT_TRUE(after55 == 55 && after60 == 46 && after80 == 52);
     ASSERT_TRUE(at55.size() == 2500 && at60.size() == 2500 && at80.size() == 2500);
+    float lowest = 1e9, highest = -1e9;
     for (size_t k = 0; k < 2500; ++k) {
         const FeedbackVertex& low = at55[k].vertices[0];
+        lowest = std::min(lowest, low.y - 200), highest = std::max(highest, low.y - 200);
         EXPECT_NEAR(low.x - 100, 2.0f * (k / 50) - 50, 1e-3);  // the 50 x 50 grid
         EXPECT_NEAR(at55[k].vertices[1].y - low.y, 0.3, 1e-4);
-        EXPECT_EQ(again55[k].vertices[0].y, low.y);  // same second, phase and ground: same rain
-        // A streak stands at r + 50 - phase: 46 lifts it by 9 against 55, 52 by 3, 66 drops it 11.
+        EXPECT_EQ(again55[k].vertices[0].y, low.y);
+        // 46 lifts a streak by 9 against 55, 52 by 3, 66 (the first streak of 80) drops it 11.
         EXPECT_NEAR(at60[k].vertices[0].y, low.y + 9, 1e-3) << k;
         EXPECT_NEAR(at80[k].vertices[0].y, low.y + (k == 0 ? -11 : 3), 1e-3) << k;
     }
+    EXPECT_TRUE(lowest >= -5 && lowest < 0 && highest <= 94 && highest > 89) << lowest << highest;
 }
+
+}  // namespace
