@@ -10,24 +10,25 @@
 
 namespace {
 
-const std::string unknownFormat = "Unknown DIB file format.";
-const std::string conversionError = "Image file conversion error.";
-const std::string outOfMemory = "Out of memory.";
+const std::string unknownFormat = "Error: Unknown DIB file format.";
+const std::string conversionError = "Error: Image file conversion error.";
+const std::string outOfMemory = "Error: Out of memory.";
 
-// The text of the message shown since the last call, all boxes captioned "Error"; "" for none.
+// The messages shown since the last call, as "caption: text".
 std::string shownMessage() {
-    std::string text;
-    for (const auto& box : scripted.messageBoxes) {
-        EXPECT_EQ(box.caption, "Error");
-        text += box.text;
-    }
+    std::string shown;
+    for (const auto& box : scripted.messageBoxes) shown += box.caption + ": " + box.text;
     scripted.messageBoxes.clear();
-    return text;
+    return shown;
 }
 
-// Decodes a copy that ends where an unreadable page starts, so a read past the end faults.
-// Gives the pixels, or nothing after exactly one message (in `message`).
-Bytes decodeGuarded(const Bytes& file, std::string* message = nullptr, int32_t* height = nullptr) {
+// Decodes a copy that ends where an unreadable page starts, so a read past the end faults: the
+// pixels, or none after a message.
+struct Decoded {
+    Bytes rgb;
+    std::string message;
+};
+Decoded decodeGuarded(const Bytes& file) {
     const size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
     const size_t span = (file.size() / page + 2) * page;
     auto* base = static_cast<uint8_t*>(
@@ -35,13 +36,10 @@ Bytes decodeGuarded(const Bytes& file, std::string* message = nullptr, int32_t* 
     mprotect(base + span - page, page, PROT_NONE);
     uint8_t* start = base + span - page - file.size();
     std::copy(file.begin(), file.end(), start);
-    const DecodedImage image = takeImage(decodeBitmapFile(start, file.size()));
+    const Decoded decoded{takeImage(decodeBitmapFile(start, file.size())).rgb, shownMessage()};
     munmap(base, span);
-    const std::string shown = shownMessage();
-    EXPECT_EQ(image.rgb.empty(), !shown.empty()) << shown;
-    if (message) *message = shown;
-    if (height) *height = image.height;
-    return image.rgb;
+    EXPECT_EQ(decoded.rgb.empty(), !decoded.message.empty()) << decoded.message;
+    return decoded;
 }
 
 struct BitmapReader : ::testing::Test {
@@ -49,10 +47,6 @@ struct BitmapReader : ::testing::Test {
     TempFolder temp;
     const std::string folder = temp.path;
 };
-
-void runImageMagick(const std::string& arguments) {
-    ASSERT_EQ(std::system(("/usr/bin/convert " + arguments).c_str()), 0) << arguments;
-}
 
 // ImageMagick writes 16- and 32-bit pixels only with the 124-byte header, whose masks sit right
 // after its first 40 bytes: cutting the rest leaves the 40-byte form with masks, and cutting the
@@ -64,15 +58,12 @@ Bytes toInfoHeader(Bytes file, bool keepMasks) {
     return withField(keepMasks ? file : withField(file, 30, 0), 2, file.size());
 }
 
-Bytes flipRows(const Bytes& rgb, int width) {
-    Bytes flipped;
-    for (size_t row = rgb.size(); row > 0; row -= 3 * width)
-        flipped.insert(flipped.end(), rgb.begin() + row - 3 * width, rgb.begin() + row);
-    return flipped;
-}
-
+// Flipped on the way in and out, the pictures are bottom row first, as the reader gives them.
 TEST_F(BitmapReader, MatchesImageMagickPixelForPixel) {
     const std::string source = folder + "/source.ppm", bmp = folder + "/picture.bmp";
+    auto convert = [](const std::string& arguments) {
+        return std::system(("convert " + arguments).c_str());
+    };
     const struct {
         const char *format, *options;
         int colours;                 // distinct colours in the source picture
@@ -97,31 +88,25 @@ TEST_F(BitmapReader, MatchesImageMagickPixelForPixel) {
             for (int i = 0, colour = 0; i < width * 24; colour = ++i * 7 % variant.colours)
                 rgb += {char(colour * 53), char(colour * 101 + 7), char(255 - colour * 11)};
             std::ofstream(source) << "P6 " << width << " 24 255\n" << rgb;
-            runImageMagick(source + " " + variant.options + " " + variant.format + ":" + bmp);
+            ASSERT_EQ(
+                convert(source + " -flip " + variant.options + " " + variant.format + ":" + bmp),
+                0);
             Bytes file = readFile(bmp);
             if (variant.format == std::string("BMP"))
                 writeFile(bmp, file = toInfoHeader(file, variant.compression == 3));
+            ASSERT_EQ(convert(bmp + " -flip -depth 8 rgb:" + folder + "/decoded.rgb"), 0);
             ASSERT_EQ(file[file[14] == 12 ? 24 : 28], variant.bits);
             ASSERT_EQ(file[14] == 12 ? 0 : file[30], variant.compression);
-            runImageMagick(bmp + " -depth 8 rgb:" + folder + "/decoded.rgb");
             const DecodedImage ours = takeImage(readBitmapFile(bmp.c_str()));
             EXPECT_EQ(ours.height, 24);
             // ImageMagick's run-length encoder pads one-pixel rows with runs past the right edge,
             // which its own decoder wraps into the next row; the source picture decides there.
             if (variant.compression != 1 || width != 1)
-                EXPECT_EQ(ours.rgb, flipRows(readFile(folder + "/decoded.rgb"), width));
-            if (variant.bits != 16)
-                EXPECT_EQ(ours.rgb, flipRows(Bytes(rgb.begin(), rgb.end()), width));
+                EXPECT_EQ(ours.rgb, readFile(folder + "/decoded.rgb"));
+            if (variant.bits != 16) EXPECT_EQ(ours.rgb, Bytes(rgb.begin(), rgb.end()));
             // The same bytes without the file header: the pixels follow the colour table.
-            EXPECT_EQ(decodeGuarded(Bytes(file.begin() + 14, file.end())), ours.rgb);
+            EXPECT_EQ(decodeGuarded(Bytes(file.begin() + 14, file.end())).rgb, ours.rgb);
         }
-    }
-    runImageMagick("-size 3x2 xc:red BMP:" + bmp);
-    ASSERT_EQ(readFile(bmp)[14], 124);
-    for (uint8_t size : {124, 108}) {
-        std::string message;
-        decodeGuarded(withField(readFile(bmp), 14, size), &message);
-        EXPECT_EQ(message, unknownFormat) << size;
     }
 }
 
@@ -153,45 +138,38 @@ Bytes runFile(int32_t width, int32_t height, uint32_t bits, const Bytes& stream)
 }
 
 TEST_F(BitmapReader, ReadsWhatEncodersRarelyWrite) {
-    // Without a file header the pixels start after the colours-used entries, a count cut to 16
-    // bits; a table longer than the depth can index still takes up its room.
-    for (uint32_t used : {17u, 0x10011u}) {
-        const Bytes file = bitmapFile(2, 1, 8, 0, used, concat(handPalette(17), {16, 0, 0, 0}));
-        EXPECT_EQ(colorTableSize(file.data()), 17);
-        EXPECT_EQ(decodeGuarded(file), handPixels({"@0"}));
-    }
-    EXPECT_EQ(decodeGuarded(bitmapFile(3, 1, 1, 0, 300, concat(handPalette(300), {0xA0, 0, 0, 0}))),
-              handPixels({"101"}));
-    EXPECT_EQ(decodeGuarded(bitmapFile(1, 1, 24, 0, 2, concat(handPalette(2), {1, 2, 3, 0}))),
-              (Bytes{3, 2, 1}));
-    // Top row first in the file: bottom row first in the image, with a positive height.
-    const Bytes top = {1, 2, 3, 4, 5, 6, 0, 0}, bottom = {7, 8, 9, 10, 11, 12, 0, 0};
-    int32_t height = 0;
-    EXPECT_EQ(decodeGuarded(bitmapFile(2, -2, 24, 0, 0, concat(top, bottom), 54), nullptr, &height),
-              decodeGuarded(bitmapFile(2, 2, 24, 0, 0, concat(bottom, top), 54)));
-    EXPECT_EQ(height, 2);
-    // Channels wider than 8 bits keep their top 8 bits.
-    const Bytes masks = {0, 0, 0xF0, 0x3F, 0, 0xFC, 0x0F, 0, 0xFF, 0x03, 0, 0};
-    const Bytes wide = withField(concat(masks, Bytes(4)), 12, 0x3FF << 20 | 0x200 << 10 | 0x0FF);
-    EXPECT_EQ(decodeGuarded(bitmapFile(1, 1, 32, 3, 0, wide, 66)), (Bytes{255, 128, 63}));
-    // Red in the top byte is not the usual blue-green-red-unused order.
-    const Bytes topRed = {0, 0, 0, 0xFF, 0, 0xFF, 0, 0, 0xFF, 0, 0, 0, 0x44, 0x33, 0x22, 0x11};
-    EXPECT_EQ(decodeGuarded(bitmapFile(1, 1, 32, 3, 0, topRed, 66)), (Bytes{0x11, 0x33, 0x44}));
-}
-
-TEST_F(BitmapReader, DecodesRunLengthEscapes) {
-    // Early end of line, an absolute run with its padding byte, a run clipped at the right edge,
-    // a delta, and an early end of the bitmap; what no run reaches stays black.
-    const Bytes rle8 = {3, 1, 0, 0, 0, 3, 2, 0, 1, 0, 5, 2, 0, 0, 0, 2, 2, 0, 1, 1, 0, 1};
-    EXPECT_EQ(decodeGuarded(runFile(4, 3, 8, rle8)), handPixels({"111.", "2012", "..1."}));
-    // An absolute run of 5 nibbles padded to 4 bytes, two colours taking turns, a delta up a row.
-    const Bytes rle4 = {0, 5, 0x12, 0x12, 0x10, 0, 0, 0, 2, 0x20, 0, 2, 1, 1, 3, 0x01, 0, 1};
-    EXPECT_EQ(decodeGuarded(runFile(5, 3, 4, rle4)), handPixels({"12121", "20...", "...01"}));
-    // Enough deltas past the right edge must not carry the column past the largest integer.
+    const Bytes wide = {0, 0, 0xF0, 0x3F, 0, 0xFC, 0x0F, 0, 0xFF, 0x03, 0, 0};
+    const Bytes topRed = {0, 0, 0, 0xFF, 0, 0xFF, 0, 0, 0xFF, 0, 0, 0};
     Bytes deltas;
     for (int i = 0; i < 8500000; ++i) deltas.insert(deltas.end(), {0, 2, 255, 0});
-    const Bytes tail = {1, 1, 0, 0, 1, 1, 0, 1};
-    EXPECT_EQ(decodeGuarded(runFile(2, 2, 8, concat(deltas, tail))), handPixels({"..", "1."}));
+    const std::pair<Bytes, Bytes> cases[] = {
+        // Without a file header the pixels start after the colours-used entries, a count cut to
+        // 16 bits; a table longer than the depth can index still takes up its room.
+        {bitmapFile(2, 1, 8, 0, 17, concat(handPalette(17), {16, 0, 0, 0})), handPixels({"@0"})},
+        {bitmapFile(2, 1, 8, 0, 0x10011, concat(handPalette(17), {16, 0, 0, 0})),
+         handPixels({"@0"})},
+        {bitmapFile(3, 1, 1, 0, 300, concat(handPalette(300), {0xA0, 0, 0, 0})),
+         handPixels({"101"})},
+        {bitmapFile(1, 1, 24, 0, 2, concat(handPalette(2), {1, 2, 3, 0})), {3, 2, 1}},
+        // Top row first in the file: bottom row first in the image.
+        {bitmapFile(1, -2, 24, 0, 0, {1, 2, 3, 0, 4, 5, 6, 0}, 54), {6, 5, 4, 3, 2, 1}},
+        // Channels wider than 8 bits keep their top 8 bits; red in the top byte is not the usual
+        // blue-green-red-unused order.
+        {bitmapFile(1, 1, 32, 3, 0, concat(wide, {0xFF, 0x00, 0xF8, 0x3F}), 66), {255, 128, 63}},
+        {bitmapFile(1, 1, 32, 3, 0, concat(topRed, {0x44, 0x33, 0x22, 0x11}), 66),
+         {0x11, 0x33, 0x44}},
+        // Early end of line, an absolute run with its padding byte, a run clipped at the right
+        // edge, a delta, and an early end of the bitmap; what no run reaches stays black.
+        {runFile(4, 3, 8, {3, 1, 0, 0, 0, 3, 2, 0, 1, 0, 5, 2, 0, 0, 0, 2, 2, 0, 1, 1, 0, 1}),
+         handPixels({"111.", "2012", "..1."})},
+        // An absolute run of 5 nibbles padded to 4 bytes, two colours taking turns, a delta up.
+        {runFile(5, 3, 4, {0, 5, 0x12, 0x12, 0x10, 0, 0, 0, 2, 0x20, 0, 2, 1, 1, 3, 0x01, 0, 1}),
+         handPixels({"12121", "20...", "...01"})},
+        // Enough deltas past the right edge must not carry the column past the largest integer.
+        {runFile(2, 2, 8, concat(deltas, {1, 1, 0, 0, 1, 1, 0, 1})), handPixels({"..", "1."})},
+    };
+    for (size_t i = 0; i < std::size(cases); ++i)
+        EXPECT_EQ(decodeGuarded(cases[i].first).rgb, cases[i].second) << i;
 }
 
 TEST_F(BitmapReader, RefusesImpossibleFilesWithTheirMessage) {
@@ -200,7 +178,7 @@ TEST_F(BitmapReader, RefusesImpossibleFilesWithTheirMessage) {
     const Bytes rle = runFile(4, 1, 8, {2, 1, 0, 1});
     const Bytes masks = {0x00, 0x7C, 0, 0, 0xE0, 0x03, 0, 0, 0x1F, 0, 0, 0, 0xFF, 0x7F, 0, 0};
     const Bytes fields = bitmapFile(1, 1, 16, 3, 0, masks, 66);
-    for (const Bytes& good : {base, rle, fields}) EXPECT_FALSE(decodeGuarded(good).empty());
+    for (const Bytes& good : {base, rle, fields}) EXPECT_EQ(decodeGuarded(good).message, "");
     const std::pair<Bytes, std::string> cases[] = {
         {withField(base, 14, 64), unknownFormat},      // header size
         {withField(base, 18, 0), conversionError},     // width
@@ -221,13 +199,11 @@ TEST_F(BitmapReader, RefusesImpossibleFilesWithTheirMessage) {
         {withField(fields, 58, 0x0F0F), conversionError},  // a broken mask
         {withField(fields, 10, 54), conversionError},      // masks where the pixels are
     };
-    for (int i = 0; i < int(std::size(cases)); ++i) {
-        std::string message;
-        decodeGuarded(cases[i].first, &message);
-        EXPECT_EQ(message, cases[i].second) << i;
-    }
+    for (size_t i = 0; i < std::size(cases); ++i)
+        EXPECT_EQ(decodeGuarded(cases[i].first).message, cases[i].second) << i;
 }
 
+// Only a missing end-of-bitmap escape or last-row padding may go unnoticed.
 TEST_F(BitmapReader, RefusesEveryTruncation) {
     const Bytes files[] = {
         bitmapFile(5, 2, 24, 0, 0, Bytes(32, 0x5A), 54),
@@ -237,16 +213,13 @@ TEST_F(BitmapReader, RefusesEveryTruncation) {
         concat(concat({12, 0, 0, 0, 3, 0, 1, 0, 1, 0, 8, 0}, handPalette(256, 3)), {255, 7, 9}),
     };
     for (const Bytes& file : files) {
-        const Bytes whole = decodeGuarded(file);
+        const Bytes whole = decodeGuarded(file).rgb;
         const size_t headerEnd = file[0] == 'B' ? 14 + file[14] : file[0];
         for (size_t length = 0; length < file.size(); ++length) {
-            std::string message;
-            const Bytes pixels =
-                decodeGuarded(Bytes(file.begin(), file.begin() + length), &message);
-            // Only a missing end-of-bitmap escape or last-row padding may go unnoticed.
-            if (!pixels.empty()) EXPECT_TRUE(pixels == whole && length >= file.size() - 3);
-            if (pixels.empty())
-                EXPECT_EQ(message, length < headerEnd ? unknownFormat : conversionError);
+            const Decoded cut = decodeGuarded(Bytes(file.begin(), file.begin() + length));
+            if (cut.message.empty()) EXPECT_TRUE(cut.rgb == whole && length >= file.size() - 3);
+            if (!cut.message.empty())
+                EXPECT_EQ(cut.message, length < headerEnd ? unknownFormat : conversionError);
         }
     }
 }
@@ -255,16 +228,16 @@ TEST_F(BitmapReader, ReportsFilesThatCannotBeOpened) {
     std::ofstream(folder + "/empty.bmp").close();
     for (const std::string& path : {folder + "/missing.bmp", folder + "/empty.bmp", folder}) {
         EXPECT_EQ(readBitmapFile(path.c_str()), nullptr);
-        EXPECT_EQ(shownMessage(), "Failed to open DIB file " + path + ".\n");
+        EXPECT_EQ(shownMessage(), "Error: Failed to open DIB file " + path + ".\n");
     }
     // Too long for the 256-character message: the end of the path stays, after "...", and a
     // two-byte character is never cut in half, whichever byte the cut falls on.
     for (std::string path : {folder + "/", folder + "/x"}) {
         for (int i = 0; i < 150; ++i) path += "\xC3\xA4";
         EXPECT_EQ(readBitmapFile((path += "/name.bmp").c_str()), nullptr);
-        const std::string start = "Failed to open DIB file ...", text = shownMessage();
+        const std::string start = "Error: Failed to open DIB file ...", text = shownMessage();
         const std::string tail = text.substr(start.size());
-        EXPECT_TRUE(text.size() == 255 || text.size() == 254) << text.size();
+        EXPECT_TRUE(text.size() == 7 + 255 || text.size() == 7 + 254) << text.size();
         EXPECT_EQ(text.substr(0, start.size()), start);
         EXPECT_NE(tail[0] & 0xC0, 0x80);
         EXPECT_EQ(path.substr(path.size() - tail.size() + 2) + ".\n", tail);

@@ -8,10 +8,8 @@
 #include "support/gl_test_context.h"
 #include "support/scripted_platform.h"
 
-namespace {
-
 // Every corner read, x, y, z one after another.
-std::vector<float> load(const std::string& text) {
+static std::vector<float> load(const std::string& text) {
     FILE* file = fmemopen(const_cast<char*>(text.data()), text.size(), "r");
     loadModelFromFile(file);
     std::fclose(file);
@@ -24,10 +22,11 @@ std::vector<float> load(const std::string& text) {
 
 // Structure lines and blank lines are skipped by their first character alone; anything else,
 // such as an indented facet normal line, takes a vertex's place and repeats the vertex before it.
-const std::string skipping =
+static const std::string skipping =
     "solid x\n\npocet 2\nvertex 1.5e+01 -2 3.25\n\nsolid\nouter loop\n      vertex 4 5 6\n"
     "endloop\n  facet normal 0 0 1\n      vertex 7\n  endloop\n      vertex 8 9 10\n";
-const std::vector<float> skipped = {15, -2, 3.25f, 4, 5, 6, 4, 5, 6, 7, 5, 6, 7, 5, 6, 8, 9, 10};
+static const std::vector<float> skipped = {15, -2, 3.25f, 4, 5, 6, 4, 5, 6,
+                                           7,  5,  6,     7, 5, 6, 8, 9, 10};
 
 TEST(Model, ReadsTheCountAndVertexFormLineByLine) {
     ScriptedPlatformSession session;
@@ -84,5 +83,3 @@ TEST(Model, DrawsEachTriangleAtTheOffsetWithModelTextureCoordinates) {
     EXPECT_EQ(static_cast<uint32_t>(bound), textures[5]);
     load("pocet 0\n");
 }
-
-}  // namespace

@@ -7,16 +7,18 @@
 #include "support/scripted_platform.h"
 #include "support/test_files.h"
 
-namespace {
-
 // A picture of one colour per table index, 2 x 2 for index 3 so that its 6-byte rows are not
 // 4-byte aligned; any header size but 40 makes it unreadable. Gives the pixels written.
-Bytes writePicture(int index, uint32_t headerSize = 40) {
+static Bytes writePicture(int index, uint32_t headerSize = 40) {
     const int side = index == 3 ? 2 : 4;
-    Bytes rgb;
-    for (int i = 0; i < side * side; ++i)
+    Bytes rgb, rows;  // rows: blue, green, red, each row padded to 4 bytes
+    for (int i = 0; i < side * side; ++i) {
         rgb.insert(rgb.end(), {uint8_t(20 * index), uint8_t(7 + i), uint8_t(255 - index)});
-    writeFile(textureFiles[index], withField(trueColourBitmap(side, side, rgb), 14, headerSize));
+        rows.insert(rows.end(), {uint8_t(255 - index), uint8_t(7 + i), uint8_t(20 * index)});
+        if (i % side == side - 1) rows.resize((rows.size() + 3) / 4 * 4);
+    }
+    const Bytes file = bitmapFile(side, side, 24, 0, 0, rows, 54);
+    writeFile(textureFiles[index], withField(file, 14, headerSize));
     return rgb;
 }
 
@@ -83,5 +85,3 @@ TEST_F(TextureSet, FirstMissingOrBrokenFileEndsTheLoadWithNoTextureMade) {
         for (uint32_t name : textures) EXPECT_EQ(name, 999u);
     }
 }
-
-}  // namespace

@@ -11,8 +11,6 @@
 #include "assets/texture_set.h"
 #include "support/gl_test_context.h"
 
-namespace {
-
 using Glyphs = std::vector<std::array<float, 3>>;  // overlay x, y of the quad and its cell
 
 // A mid-grey font sheet, left unbound, and a caller's matrices that drawText must not print
@@ -40,7 +38,7 @@ struct Font : ::testing::Test {
 
 // The glyphs printed, each a quad (two triangles once it survived culling) showing its cell of
 // the sheet upright, one sheet width per 256 units; cells count left to right and top to bottom.
-Glyphs print(int x, int y, const char* text, int set) {
+static Glyphs print(int x, int y, const char* text, int set) {
     const auto triangles = captureFeedback([&] { drawText(x, y, text, set); });
     EXPECT_EQ(triangles.size() % 2, 0u);
     Glyphs glyphs;
@@ -96,5 +94,3 @@ TEST_F(Font, AddsOverTheFinishedFrameAndLeavesTheStateTheWorldExpects) {
     EXPECT_TRUE(std::equal(after, after + 32, before));
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }
-
-}  // namespace

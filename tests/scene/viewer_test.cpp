@@ -6,14 +6,12 @@
 #include "support/gl_test_context.h"
 #include "support/scripted_platform.h"
 
-namespace {
-
 // Every test starts from the program's start values.
 struct ViewerMotion : ::testing::Test {
     ViewerMotion() { resetProgramState(); }
 };
 
-void runFrames(int count) {
+static void runFrames(int count) {
     for (int i = 0; i < count; ++i) advanceViewer();
 }
 
@@ -99,5 +97,3 @@ TEST_F(ViewerMotion, ViewTransformTurnsThenPitchesThenDollies) {
     EXPECT_NEAR(ahead[2], -5, 1e-4);
     EXPECT_NEAR(m[9], 1, 1e-4);  // world up is eye up
 }
-
-}  // namespace

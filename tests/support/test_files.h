@@ -63,16 +63,6 @@ inline Bytes bitmapFile(int32_t width, int32_t height, uint32_t bits, uint32_t c
     return concat(file, rest);
 }
 
-// A 24-bit bitmap file of red, green, blue pixels given bottom row first.
-inline Bytes trueColourBitmap(int32_t width, int32_t height, const Bytes& rgb) {
-    Bytes rows;
-    for (size_t at = 0; at < rgb.size(); at += 3) {
-        rows.insert(rows.end(), {rgb[at + 2], rgb[at + 1], rgb[at]});
-        if ((at / 3 + 1) % width == 0) rows.resize((rows.size() + 3) / 4 * 4);
-    }
-    return bitmapFile(width, height, 24, 0, 0, rows, 54);
-}
-
 struct DecodedImage {
     int32_t width = 0, height = 0;
     Bytes rgb;  // bottom row first
@@ -80,10 +70,10 @@ struct DecodedImage {
 
 // Takes over and frees what the reader returned; null gives an empty image.
 inline DecodedImage takeImage(RgbImage* image) {
-    DecodedImage taken;
-    if (image == nullptr) return taken;
-    taken = {image->width, image->height,
-             Bytes(image->pixels, image->pixels + size_t{3} * image->width * image->height)};
+    if (image == nullptr) return {};
+    const DecodedImage taken = {
+        image->width, image->height,
+        Bytes(image->pixels, image->pixels + size_t{3} * image->width * image->height)};
     std::free(image->pixels);
     std::free(image);
     return taken;
