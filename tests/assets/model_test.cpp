@@ -36,7 +36,7 @@ TEST(Model, ReadsTheCountAndVertexFormLineByLine) {
         {skipping, skipped},
         {crlf, skipped},
         // One read takes 254 characters; the rest of a longer line is a line of its own.
-        {"pocet 1\nvertex 1 2 3" + std::string(250, ' ') + "9\nvertex 4 5 6\n",
+        {"pocet 1\nvertex 1 2 3\n" + std::string(254, ' ') + "vertex 4 5 6\n",
          {1, 2, 3, 1, 2, 3, 4, 5, 6}},
         // Corners a short file never supplies are zero, so every triangle can still be drawn.
         {"pocet 2\nvertex 1 2 3\nvertex 4 5 6\nvertex 7 8 9\nv\n",

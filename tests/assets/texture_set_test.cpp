@@ -2,6 +2,7 @@
 #include "assets/texture_set.h"
 
 #include <gtest/gtest.h>
+#include <malloc.h>
 
 #include "support/gl_test_context.h"
 #include "support/scripted_platform.h"
@@ -77,7 +78,9 @@ TEST_F(TextureSet, FirstMissingOrBrokenFileEndsTheLoadWithNoTextureMade) {
             std::filesystem::remove(textureFiles[i]);
             if (i != c.missing) writePicture(i, i >= c.firstBroken ? 108 : 40);
         }
+        const size_t heldBefore = mallinfo2().uordblks;
         EXPECT_EQ(loadTextureSet(), 0);
+        if (c.messages.empty()) EXPECT_LT(mallinfo2().uordblks, heldBefore + 256);  // all freed
         EXPECT_EQ(scripted.messageBoxTexts(), c.messages);
         GLuint probe = 0;
         glGenTextures(1, &probe);

@@ -33,7 +33,12 @@ TEST(GeneratedData, PicturesReadBack) {
 // its four places stand apart on the yard, clear of the boxes.
 TEST(GeneratedData, HangarIsAClosedOutwardFacingSolidThatStandsApart) {
     using Vec = std::array<double, 3>;
+    auto openFiles = [] {
+        return std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {});
+    };
+    const auto filesBefore = openFiles();
     loadModel(KALIMBOR_DATA_DIR "/STL/hangar.rin");
+    EXPECT_EQ(openFiles(), filesBefore);  // the file is closed again
     ASSERT_TRUE(triangleModel.triangleCount >= 200 && triangleModel.triangleCount <= 1000);
     std::map<std::pair<Vec, Vec>, int> edges;
     double volume = 0;
