@@ -4,7 +4,7 @@
 #include <EGL/egl.h>
 #include <EGL/eglext.h>
 
-GlTestContext::GlTestContext(int width, int height) : width_(width), height_(height) {
+GlTestContext::GlTestContext(int width, int height) {
     auto getPlatformDisplay = reinterpret_cast<PFNEGLGETPLATFORMDISPLAYEXTPROC>(
         eglGetProcAddress("eglGetPlatformDisplayEXT"));
     if (!getPlatformDisplay) return;
@@ -38,13 +38,6 @@ GlTestContext::~GlTestContext() {
     eglMakeCurrent(display_, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
     if (context_ != EGL_NO_CONTEXT) eglDestroyContext(display_, context_);
     if (surface_ != EGL_NO_SURFACE) eglDestroySurface(display_, surface_);
-}
-
-std::vector<unsigned char> GlTestContext::readPixels() const {
-    std::vector<unsigned char> pixels(static_cast<size_t>(width_) * height_ * 3);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(0, 0, width_, height_, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
-    return pixels;
 }
 
 void loadPixelExactProjection(int width, int height) {

@@ -16,12 +16,9 @@ public:
     GlTestContext(const GlTestContext&) = delete;
     GlTestContext& operator=(const GlTestContext&) = delete;
     bool valid() const { return valid_; }
-    // The colour buffer as RGB rows, bottom row first.
-    std::vector<unsigned char> readPixels() const;
 
 private:
     void *display_ = nullptr, *surface_ = nullptr, *context_ = nullptr;
-    int width_, height_;
     bool valid_ = false;
 };
 
