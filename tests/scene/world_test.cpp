@@ -134,7 +134,7 @@ static std::vector<FeedbackPrimitive> rainFrom(float phase) {
 TEST_F(World, RainPullsThePhaseBackOncePerStreakAndHoldsItsPatternForASecond) {
     std::vector<FeedbackPrimitive> at55, again55, at60, at80;
     float after55 = 0, after60 = 0, after80 = 0;
-    for (int attempt = 0; attempt < 3; ++attempt) {  // all four within one calendar second
+    for (int attempt = 0; attempt < 10; ++attempt) {  // all four within one calendar second
         const std::time_t second = std::time(nullptr);
         at55 = rainFrom(55), after55 = animationPhase, again55 = rainFrom(55);
         at60 = rainFrom(60), after60 = animationPhase;
