@@ -82,31 +82,32 @@ TEST(HudLines, PrintTheViewerState) {
 }
 
 // Title and display mode at the top left, position and view angles at the bottom left, each in
-// its tint: the lower edge of a line's glyphs -> red, green, blue and the number of glyphs.
+// its tint: the lower edge of a line's glyphs -> its tint, left edge and number of glyphs.
 TEST(HudOverlay, PrintsFourTintedLines) {
     ScriptedPlatformSession session;
     GlTestContext gl(1024, 768);
     ASSERT_TRUE(gl.valid());
     glGenTextures(1, &textures[0]);
     createGlyphLists();
-    std::map<float, std::vector<float>> lines;
-    std::map<float, std::set<int>> columns;  // glyphs stand 12 apart from x = 2
+    std::map<float, std::vector<float>> lines;  // red, green, blue, left edge, glyphs
+    std::map<float, std::set<int>> columns;     // glyphs stand 12 apart from x = 2
     for (const FeedbackPrimitive& triangle : captureFeedback(drawHudOverlay)) {
         float left = 1e9, bottom = 1e9;
         for (const FeedbackVertex& v : triangle.vertices)
             left = std::min(left, v.x), bottom = std::min(bottom, v.y);
         columns[bottom].insert(int((left - 2) / 12));
         const FeedbackVertex& v = triangle.vertices[0];
-        lines[bottom] = {v.r, v.g, v.b};
+        const float leftmost = lines[bottom].empty() ? left : std::min(left, lines[bottom][3]);
+        lines[bottom] = {v.r, v.g, v.b, leftmost};
     }
     for (auto& [bottom, line] : lines) line.push_back(columns[bottom].size());
     auto glyphs = [](int line) {
         const std::string text = hudLine(line);
         return float(text.size() - (text.back() == '\n'));  // the line feed prints nothing
     };
-    EXPECT_EQ(lines, (std::map<float, std::vector<float>>{{753, {1, 1, 1, glyphs(1)}},
-                                                          {738, {0.7f, 0.7f, 1, glyphs(2)}},
-                                                          {20, {0.7f, 0.7f, 1, glyphs(3)}},
-                                                          {2, {1, 0.7f, 0.7f, glyphs(4)}}}));
+    EXPECT_EQ(lines, (std::map<float, std::vector<float>>{{753, {1, 1, 1, 2, glyphs(1)}},
+                                                          {738, {0.7f, 0.7f, 1, 2, glyphs(2)}},
+                                                          {20, {0.7f, 0.7f, 1, 2, glyphs(3)}},
+                                                          {2, {1, 0.7f, 0.7f, 2, glyphs(4)}}}));
     deleteGlyphLists();
 }

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "support/gl_test_context.h"
 #include "support/scripted_platform.h"
 
@@ -34,16 +36,17 @@ TEST_F(ViewerMotion, EyeRisesToStandingHeightThenRaisingAndCrouchingMoveIt) {
 
 TEST_F(ViewerMotion, SteadyWalkThenGlideAfterRelease) {
     float before = 0;
-    for (int frame = 0; frame < 300; ++frame) {  // the forward key at heading 0, once per step
+    for (int frame = 0; frame < 300; ++frame) {  // forward and sideways keys, once per step
         before = worldOffsetY;
         advanceViewer();
         velocityY += walkSpeed;
+        velocityX += strafeSpeed;
     }
     EXPECT_NEAR(before - worldOffsetY, 0.4045, 5e-4);
     const float releasedAt = worldOffsetY, velocityAtRelease = velocityY;
     runFrames(400);
     EXPECT_NEAR(releasedAt - worldOffsetY, 4.045 * velocityAtRelease, 1e-3);
-    EXPECT_EQ(worldOffsetX, 0.0f);
+    EXPECT_EQ(worldOffsetX, worldOffsetY);
 }
 
 TEST_F(ViewerMotion, OneMouseMoveTurnsAboutPoint2333DegreesPerPixel) {
@@ -80,20 +83,36 @@ TEST_F(ViewerMotion, LeansReachTheirLimitsAndReturnToExactlyZero) {
 }
 
 // Facing world +x, level, brought 5 nearer: eye coordinates of world points under the modelview
-// the frame leaves behind.
-TEST_F(ViewerMotion, ViewTransformTurnsThenPitchesThenDollies) {
+// the frame leaves behind. Leaning and the sway of walking and strafing then roll the view about
+// the line of sight and nod it, so world up shows as (-sin roll, cos roll cos nod, cos roll sin
+// nod); the sway's peak is 0.7 degrees of roll and 0.5 of nod.
+TEST_F(ViewerMotion, ViewTransformTurnsPitchesLeansSwaysAndDollies) {
     GlTestContext gl(64, 64);
     ASSERT_TRUE(gl.valid());
     glMatrixMode(GL_MODELVIEW);
-    pitchAccumulator = -90;
-    heading = 90;
-    viewDistance = 5;
-    advanceViewer();
-    float m[16];
-    glGetFloatv(GL_MODELVIEW_MATRIX, m);
-    const float ahead[3] = {m[0] * 10 + m[12], m[1] * 10 + m[13], m[2] * 10 + m[14]};
-    EXPECT_NEAR(ahead[0], 0, 1e-4);
-    EXPECT_NEAR(ahead[1], 0, 1e-4);
-    EXPECT_NEAR(ahead[2], -5, 1e-4);
-    EXPECT_NEAR(m[9], 1, 1e-4);  // world up is eye up
+    const float peak = 3.14159265f / 2 / 0.2f;
+    const struct {
+        float forwardDirection, strafeDirection, walkPhase, strafePhase, roll, nod;
+    } cases[] = {{0, 0, 0, 0, 0, 0},
+                 {1, -1, 0, 0, 2, -4},
+                 {0, 0, peak, 0, 0.7f, 0.5f},
+                 {0, 0, 0, peak, 0.7f, 0.5f}};
+    for (const auto& c : cases) {
+        resetProgramState();
+        pitchAccumulator = -90;
+        heading = 90;
+        viewDistance = 5;
+        walkDirection = c.forwardDirection, strafeDirection = c.strafeDirection;
+        if (c.forwardDirection != 0) runFrames(20);  // leaning to -4 forwards and 2 sideways
+        walkPhase = c.walkPhase, strafePhase = c.strafePhase;
+        advanceViewer();
+        float m[16];
+        glGetFloatv(GL_MODELVIEW_MATRIX, m);
+        const double roll = c.roll * 3.14159265 / 180, nod = c.nod * 3.14159265 / 180;
+        EXPECT_NEAR(m[8], -std::sin(roll), 1e-5);
+        EXPECT_NEAR(m[9], std::cos(roll) * std::cos(nod), 1e-5);
+        EXPECT_NEAR(m[10], std::cos(roll) * std::sin(nod), 1e-5);
+        EXPECT_NEAR(m[0] * 10 + m[12], 0, 1e-3);  // the point 10 ahead
+        EXPECT_NEAR(m[2] * 10 + m[14], 5 - 10 * std::cos(nod), 1e-4);
+    }
 }
