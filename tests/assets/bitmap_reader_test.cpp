@@ -170,8 +170,10 @@ TEST_F(BitmapReader, ReadsWhatEncodersRarelyWriteAndRefusesEveryTruncation) {
         {runFile(4, 3, 8, {3, 1, 0, 0, 0, 3, 2, 0, 1, 0, 5, 2, 0, 0, 0, 2, 2, 0, 1, 1, 0, 1}),
          handPixels({"111.", "2012", "..1."})},
         // An absolute run of 5 nibbles padded to 4 bytes, two colours taking turns, a delta up.
-        {runFile(5, 3, 4, {0, 5, 0x12, 0x12, 0x10, 0, 0, 0, 2, 0x20, 0, 2, 1, 1, 3, 0x01, 0, 1}),
-         handPixels({"12121", "20...", "...01"})},
+        {runFile(6, 3, 4, {0, 5, 0x12, 0x12, 0x10, 0x77, 0, 0, 2, 0x20, 0, 2, 1, 1, 3, 0x01, 0, 1}),
+         handPixels({"12121.", "20....", "...010"})},
+        // An absolute run clipped at the right edge; a delta past the last row ends the bitmap.
+        {runFile(4, 2, 8, {2, 1, 0, 3, 2, 2, 2, 0, 0, 2, 0, 5}), handPixels({"1122", "...."})},
         // Enough deltas past the right edge must not carry the column past the largest integer.
         {runFile(2, 2, 8, concat(deltas, {1, 1, 0, 0, 1, 1, 0, 1})), handPixels({"..", "1."})},
     };
