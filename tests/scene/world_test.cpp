@@ -9,6 +9,7 @@
 
 #include "app/main_loop.h"
 #include "assets/model.h"
+#include "draw/font.h"
 #include "scene/viewer.h"
 #include "support/gl_test_context.h"
 #include "support/scripted_platform.h"
@@ -21,6 +22,7 @@ struct World : ::testing::Test {
     void SetUp() override {
         ASSERT_TRUE(gl.valid());
         triangleModel = {0, nullptr};
+        createGlyphLists();
     }
     void TearDown() override { triangleModel = savedModel; }
 };
@@ -103,7 +105,8 @@ TEST_F(World, ObjectsAndLightsFollowTheViewerWhileTheRainStaysAround) {
         EXPECT_EQ(position, (std::vector<float>{light.x + 37, light.y - 11, groundZ + 50, 1}));
         EXPECT_EQ(diffuse, (std::vector<float>{1, 1, light.blue, 1}));
     }
-    ASSERT_EQ(before.size(), after.size());
+    ASSERT_GT(std::min(before.size(), after.size()),
+              6u + 2500 + 2 * (groundTileCount + 6 * ironBoxCount));
     // The six axis lines run off the view and are clipped, so they are skipped; the 2500 lines
     // after them are the rain.
     size_t lines = 0;
@@ -116,6 +119,7 @@ TEST_F(World, ObjectsAndLightsFollowTheViewerWhileTheRainStaysAround) {
         }
     }
     EXPECT_EQ(lines, 6u + 2500u);
+    EXPECT_EQ(before.back().token, GL_POLYGON_TOKEN);  // the overlay's glyphs over it all
     lightingEnabled = 0;
     EXPECT_TRUE(unlit(frameFromAbove()));
 }
