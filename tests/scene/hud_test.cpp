@@ -1,24 +1,26 @@
-// Frame timing on a clock the test sets, and the text of the overlay lines.
+// Frame timing on a clock the test sets, and the overlay's lines: their text, place and tint.
 #include "scene/hud.h"
 
 #include <gtest/gtest.h>
 
 #include <cfloat>
 #include <cstring>
-#include <string>
+#include <map>
+#include <set>
 
+#include "assets/texture_set.h"
+#include "draw/font.h"
 #include "scene/viewer.h"
+#include "support/gl_test_context.h"
 #include "support/scripted_platform.h"
 
-namespace {
-
-std::string hudLine(int line) {
+static std::string hudLine(int line) {
     char text[hudLineSize];
     formatHudLine(line, text, sizeof text);
     return text;
 }
 
-// Starts from the program's initial timing state and drives the platform clock by hand.
+// Starts from no frame timed yet and drives the platform clock by hand.
 struct FrameTiming : ::testing::Test {
     ScriptedPlatformSession session;
     void SetUp() override {
@@ -29,38 +31,22 @@ struct FrameTiming : ::testing::Test {
         scripted.clockMilliseconds = milliseconds;
         updateFrameTiming();
     }
-    // Frames every 20 ms on from `milliseconds` until a period closes; returns how many it took.
-    int periodAtFiftyPerSecond(uint32_t& milliseconds) {
-        for (int frames = 1; frames <= 20; ++frames) {
-            frameAt(milliseconds += 20);
-            if (fpsFrameCount == 0) return frames;
-        }
-        return 0;
-    }
 };
 
-}  // namespace
-
-TEST_F(FrameTiming, FirstUpdateMeasuresFromClockStart) {
-    frameAt(3600000);  // an hour after the clock's start
-    EXPECT_NEAR(framesPerSecond, 1 / 3600.0f, 1e-7);
-    EXPECT_NE(hudLine(3).find("FPS: 0.00\n"), std::string::npos) << hudLine(3);
-    EXPECT_EQ(animationPhase, 1);
-}
-
+// The phase advances by the running count of the period: 1, then 2, and so on.
 TEST_F(FrameTiming, PeriodClosesOnlyStrictlyPastTwoTenths) {
-    frameAt(3000);
+    frameAt(3000);  // the first period runs from the clock's start
+    EXPECT_NEAR(framesPerSecond, 1 / 3.0f, 1e-6);
     const float firstRate = framesPerSecond;
     frameAt(3200);  // 0.2 s later; in single precision 3.2 - 3.0 falls just short of 0.2
-    EXPECT_EQ(fpsFrameCount, 1u);
     EXPECT_EQ(framesPerSecond, firstRate);
     frameAt(3201);
-    EXPECT_EQ(fpsFrameCount, 0u);
     EXPECT_NEAR(framesPerSecond, 2 / 0.201f, 0.01);
+    EXPECT_EQ(animationPhase, 1 + 1 + 2);
     // From a period start of 0 the reading 0.2f lies just above the double 0.2 and closes it.
     SetUp();
     frameAt(200);
-    EXPECT_EQ(fpsFrameCount, 0u);
+    EXPECT_EQ(framesPerSecond, 5);
 }
 
 TEST_F(FrameTiming, SteadyFiftyPerSecondAlsoAfterTheClockStartsOver) {
@@ -68,7 +54,8 @@ TEST_F(FrameTiming, SteadyFiftyPerSecondAlsoAfterTheClockStartsOver) {
         frameAt(milliseconds);
         for (int period = 0; period < 4; ++period) {
             const float phaseBefore = animationPhase;
-            const int frames = periodAtFiftyPerSecond(milliseconds);
+            int frames = 0;
+            while (++frames <= 20 && (frameAt(milliseconds += 20), fpsFrameCount != 0)) continue;
             ASSERT_TRUE(frames == 10 || frames == 11) << frames;
             EXPECT_EQ(animationPhase - phaseBefore, frames * (frames + 1) / 2);
             EXPECT_NE(hudLine(3).find("FPS: 50.00\n"), std::string::npos) << hudLine(3);
@@ -77,31 +64,50 @@ TEST_F(FrameTiming, SteadyFiftyPerSecondAlsoAfterTheClockStartsOver) {
 }
 
 TEST(HudLines, PrintTheViewerState) {
+    ScriptedPlatformSession session;
     EXPECT_EQ(hudLine(1), "Kalimbor v.1.4");
     EXPECT_EQ(hudLine(2), "Rozlisenie:800x600@16 bit\n");
-    worldOffsetX = -530.5f;
-    pitch = -90;
-    heading = 12.345f;
-    EXPECT_EQ(hudLine(3).rfind("Pozicia(x,y,z): 530.50, ", 0), 0u) << hudLine(3);
-    EXPECT_EQ(hudLine(4).rfind("Uhly(x,z,sklon priamy, sklon bocny): -90.00, 12.35, ", 0), 0u)
-        << hudLine(4);
-    worldOffsetX = pitch = heading = 0;
-}
-
-TEST(HudLines, LongestLinesFitAndLongerTextIsCut) {
+    worldOffsetX = -530.5f, worldOffsetY = 12, groundZ = -20, framesPerSecond = 49.5f;
+    pitch = -90, heading = 12.345f, forwardTilt = -4, sideTilt = 2;
+    EXPECT_EQ(hudLine(3), "Pozicia(x,y,z): 530.50, -12.00, 20.00 FPS: 49.50\n");
+    EXPECT_EQ(hudLine(4), "Uhly(x,z,sklon priamy, sklon bocny): -90.00, 12.35, -4.00, 2.00\n");
+    // The longest numbers still fit.
     worldOffsetX = worldOffsetY = groundZ = framesPerSecond = FLT_MAX;
     pitch = heading = forwardTilt = sideTilt = -FLT_MAX;
-    for (int line = 1; line <= 4; ++line) {
+    for (int line = 3; line <= 4; ++line) {
         char text[hudLineSize];
         const int length = formatHudLine(line, text, sizeof text);
-        EXPECT_LT(length, static_cast<int>(hudLineSize)) << "line " << line;
-        EXPECT_EQ(std::strlen(text), static_cast<size_t>(length)) << "line " << line;
+        EXPECT_EQ(length, int(std::strlen(text))) << line;
     }
-    char guarded[64];
-    std::memset(guarded, '#', sizeof guarded);
-    EXPECT_GT(formatHudLine(4, guarded, 40), 40);
-    EXPECT_EQ(std::strlen(guarded), 39u);
-    EXPECT_EQ(guarded[40], '#');
-    worldOffsetX = worldOffsetY = groundZ = framesPerSecond = 0;
-    pitch = heading = forwardTilt = sideTilt = 0;
+}
+
+// Title and display mode at the top left, position and view angles at the bottom left, each in
+// its tint: the lower edge of a line's glyphs -> its tint, left edge and number of glyphs.
+TEST(HudOverlay, PrintsFourTintedLines) {
+    ScriptedPlatformSession session;
+    GlTestContext gl(1024, 768);
+    ASSERT_TRUE(gl.valid());
+    glGenTextures(1, &textures[0]);
+    createGlyphLists();
+    std::map<float, std::vector<float>> lines;  // red, green, blue, left edge, glyphs
+    std::map<float, std::set<int>> columns;     // glyphs stand 12 apart from x = 2
+    for (const FeedbackPrimitive& triangle : captureFeedback(drawHudOverlay)) {
+        float left = 1e9, bottom = 1e9;
+        for (const FeedbackVertex& v : triangle.vertices)
+            left = std::min(left, v.x), bottom = std::min(bottom, v.y);
+        columns[bottom].insert(int((left - 2) / 12));
+        const FeedbackVertex& v = triangle.vertices[0];
+        const float leftmost = lines[bottom].empty() ? left : std::min(left, lines[bottom][3]);
+        lines[bottom] = {v.r, v.g, v.b, leftmost};
+    }
+    for (auto& [bottom, line] : lines) line.push_back(columns[bottom].size());
+    auto glyphs = [](int line) {
+        const std::string text = hudLine(line);
+        return float(text.size() - (text.back() == '\n'));  // the line feed prints nothing
+    };
+    EXPECT_EQ(lines, (std::map<float, std::vector<float>>{{753, {1, 1, 1, 2, glyphs(1)}},
+                                                          {738, {0.7f, 0.7f, 1, 2, glyphs(2)}},
+                                                          {20, {0.7f, 0.7f, 1, 2, glyphs(3)}},
+                                                          {2, {1, 0.7f, 0.7f, 2, glyphs(4)}}}));
+    deleteGlyphLists();
 }

@@ -3,47 +3,50 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "support/gl_test_context.h"
 #include "support/scripted_platform.h"
-
-namespace {
 
 // Every test starts from the program's start values.
 struct ViewerMotion : ::testing::Test {
     ViewerMotion() { resetProgramState(); }
 };
 
-void runFrames(int count) {
+static void runFrames(int count) {
     for (int i = 0; i < count; ++i) advanceViewer();
 }
 
-TEST_F(ViewerMotion, EyeRisesFromGroundToStandingHeightOverTwentySixFrames) {
+// The eye stands at the heights of the frame before; no bob while animationPhase is 0.
+TEST_F(ViewerMotion, EyeRisesToStandingHeightThenRaisingAndCrouchingMoveIt) {
     advanceViewer();
-    EXPECT_EQ(groundZ, 0.0f);  // the heights of before the first ramp
-    EXPECT_EQ(torsoHeight, 10.0f);
-    EXPECT_FLOAT_EQ(legHeight, 0.4f);
+    EXPECT_EQ(groundZ, 0.0f);
+    EXPECT_TRUE(torsoHeight == 10.0f && legHeight == 0.4f);
     runFrames(24);
     EXPECT_LT(legHeight, 10.0f);  // 25 steps of 0.4 fall just short in single precision
-    EXPECT_NEAR(legHeight, 10.0f, 1e-5);
-    advanceViewer();
-    EXPECT_EQ(legHeight, 10.0f);
-    advanceViewer();
-    EXPECT_EQ(groundZ, -20.0f);  // no bob while animationPhase is 0
+    runFrames(2);
+    EXPECT_EQ(groundZ, -20.0f);
+    raiseHeld = crouchHeld = 1;  // the torso up to 15 by 0.5, the legs down to 2 by 0.4
+    runFrames(21);
+    EXPECT_FLOAT_EQ(groundZ, -17.0f);
+    raiseHeld = crouchHeld = 0;
+    runFrames(22);
+    EXPECT_EQ(groundZ, -20.0f);
 }
 
 TEST_F(ViewerMotion, SteadyWalkThenGlideAfterRelease) {
     float before = 0;
-    for (int frame = 0; frame < 300; ++frame) {  // the forward key at heading 0, once per step
+    for (int frame = 0; frame < 300; ++frame) {  // forward and sideways keys, once per step
         before = worldOffsetY;
         advanceViewer();
         velocityY += walkSpeed;
+        velocityX += strafeSpeed;
     }
     EXPECT_NEAR(before - worldOffsetY, 0.4045, 5e-4);
-    float releasedAt = worldOffsetY;
-    float velocityAtRelease = velocityY;
+    const float releasedAt = worldOffsetY, velocityAtRelease = velocityY;
     runFrames(400);
     EXPECT_NEAR(releasedAt - worldOffsetY, 4.045 * velocityAtRelease, 1e-3);
-    EXPECT_EQ(worldOffsetX, 0.0f);
+    EXPECT_EQ(worldOffsetX, worldOffsetY);
 }
 
 TEST_F(ViewerMotion, OneMouseMoveTurnsAboutPoint2333DegreesPerPixel) {
@@ -73,39 +76,43 @@ TEST_F(ViewerMotion, LeansReachTheirLimitsAndReturnToExactlyZero) {
     walkDirection = 1;
     strafeDirection = -1;
     runFrames(21);
-    EXPECT_EQ(forwardTilt, -4.0f);
-    EXPECT_EQ(sideTilt, 2.0f);
-    walkDirection = 0;
-    strafeDirection = 0;
+    EXPECT_TRUE(forwardTilt == -4.0f && sideTilt == 2.0f);
+    walkDirection = strafeDirection = 0;
     runFrames(21);  // back in steps of 0.2, ending on exactly 0
-    EXPECT_EQ(forwardTilt, 0.0f);
-    EXPECT_EQ(sideTilt, 0.0f);
+    EXPECT_TRUE(forwardTilt == 0.0f && sideTilt == 0.0f);
 }
 
-// Eye coordinates of a world point under the modelview the frame leaves behind.
-void eyeOf(const float world[3], float eye[3]) {
-    float m[16];
-    glGetFloatv(GL_MODELVIEW_MATRIX, m);
-    for (int row = 0; row < 3; ++row)
-        eye[row] = m[row] * world[0] + m[4 + row] * world[1] + m[8 + row] * world[2] + m[12 + row];
-}
-
-TEST_F(ViewerMotion, ViewTransformTurnsThenPitchesThenDollies) {
+// Facing world +x, level, brought 5 nearer: eye coordinates of world points under the modelview
+// the frame leaves behind. Leaning and the sway of walking and strafing then roll the view about
+// the line of sight and nod it, so world up shows as (-sin roll, cos roll cos nod, cos roll sin
+// nod); the sway's peak is 0.7 degrees of roll and 0.5 of nod.
+TEST_F(ViewerMotion, ViewTransformTurnsPitchesLeansSwaysAndDollies) {
     GlTestContext gl(64, 64);
     ASSERT_TRUE(gl.valid());
     glMatrixMode(GL_MODELVIEW);
-    pitchAccumulator = -90;  // level
-    heading = 90;            // facing world +x
-    viewDistance = 5;
-    advanceViewer();
-    const float ahead[3] = {10, 0, 0}, up[3] = {0, 0, 10};
-    float eye[3];
-    eyeOf(ahead, eye);  // in front of the eye, 10 away, brought 5 nearer
-    EXPECT_NEAR(eye[0], 0, 1e-4);
-    EXPECT_NEAR(eye[1], 0, 1e-4);
-    EXPECT_NEAR(eye[2], -5, 1e-4);
-    eyeOf(up, eye);
-    EXPECT_NEAR(eye[1], 10, 1e-4);
+    const float peak = 3.14159265f / 2 / 0.2f;
+    const struct {
+        float forwardDirection, strafeDirection, walkPhase, strafePhase, roll, nod;
+    } cases[] = {{0, 0, 0, 0, 0, 0},
+                 {1, -1, 0, 0, 2, -4},
+                 {0, 0, peak, 0, 0.7f, 0.5f},
+                 {0, 0, 0, peak, 0.7f, 0.5f}};
+    for (const auto& c : cases) {
+        resetProgramState();
+        pitchAccumulator = -90;
+        heading = 90;
+        viewDistance = 5;
+        walkDirection = c.forwardDirection, strafeDirection = c.strafeDirection;
+        if (c.forwardDirection != 0) runFrames(20);  // leaning to -4 forwards and 2 sideways
+        walkPhase = c.walkPhase, strafePhase = c.strafePhase;
+        advanceViewer();
+        float m[16];
+        glGetFloatv(GL_MODELVIEW_MATRIX, m);
+        const double roll = c.roll * 3.14159265 / 180, nod = c.nod * 3.14159265 / 180;
+        EXPECT_NEAR(m[8], -std::sin(roll), 1e-5);
+        EXPECT_NEAR(m[9], std::cos(roll) * std::cos(nod), 1e-5);
+        EXPECT_NEAR(m[10], std::cos(roll) * std::sin(nod), 1e-5);
+        EXPECT_NEAR(m[0] * 10 + m[12], 0, 1e-3);  // the point 10 ahead
+        EXPECT_NEAR(m[2] * 10 + m[14], 5 - 10 * std::cos(nod), 1e-4);
+    }
 }
-
-}  // namespace

@@ -3,26 +3,26 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <ctime>
 
 #include "app/main_loop.h"
 #include "assets/model.h"
+#include "draw/font.h"
 #include "scene/viewer.h"
 #include "support/gl_test_context.h"
 #include "support/scripted_platform.h"
 
-// The lighting flag as the program starts, before any test has touched it.
-static const int32_t lightingAtStart = lightingEnabled;
-
 // A viewer at the origin looking straight down, nothing moving, no hangar model.
 struct World : ::testing::Test {
+    ScriptedPlatformSession session;
     GlTestContext gl;
     TriangleModel savedModel = triangleModel;
     void SetUp() override {
         ASSERT_TRUE(gl.valid());
-        resetProgramState();
         triangleModel = {0, nullptr};
+        createGlyphLists();
     }
     void TearDown() override { triangleModel = savedModel; }
 };
@@ -37,73 +37,78 @@ static std::vector<FeedbackPrimitive> frameFromAbove() {
     return captureFeedback([] { renderFrame(); });
 }
 
-// World bounds of the quads drawn, to the hundredth; Mesa reports a quad as two triangles.
-struct Rect {
-    double x0, y0, x1, y1, z;  // z: window depth of the first corner
-};
-static std::vector<Rect> quadBounds(const std::vector<FeedbackPrimitive>& all) {
-    std::vector<Rect> out;
-    for (size_t i = 0; i + 1 < all.size(); i += 2) {
-        if (all[i].token != GL_POLYGON_TOKEN) break;
-        Rect r{1e9, 1e9, -1e9, -1e9, all[i].vertices[0].z};
-        for (const auto& v : all[i].vertices) {
-            const double x = std::round(v.x * 100) / 100 - 100,
-                         y = std::round(v.y * 100) / 100 - 100;
-            r = {std::min(r.x0, x), std::min(r.y0, y), std::max(r.x1, x), std::max(r.y1, y), r.z};
-        }
-        out.push_back(r);
+// The world bounds x0, y0, x1, y1 of a quad drawn as the two triangles from `first`, to the
+// hundredth, and the world height of its first corner (window depth is 0.5 - z / 2000).
+static std::array<double, 5> quadBounds(const std::vector<FeedbackPrimitive>& all, size_t first) {
+    std::array<double, 5> r{1e9, 1e9, -1e9, -1e9, (0.5 - all.at(first).vertices[0].z) * 2000};
+    for (const auto& v : all[first].vertices) {
+        const double x = std::round(v.x * 100) / 100 - 100, y = std::round(v.y * 100) / 100 - 100;
+        r = {std::min(r[0], x), std::min(r[1], y), std::max(r[2], x), std::max(r[3], y), r[4]};
     }
-    return out;
+    return r;
 }
 
+// Each box: top face first, then the bottom, 0.2 above the ground, except box 2, which rests
+// on box 1 and overhangs it by 5 on every side.
 TEST_F(World, GroundTilesCoverTheYardOnceAndBoxesStandWhereListed) {
     glDisable(GL_CULL_FACE);
-    auto all = frameFromAbove();
-    all.erase(all.begin(), all.begin() + 6);  // the axis cross
-    const auto drawn = quadBounds(all);
-    ASSERT_GE(drawn.size(), size_t(groundTileCount + 6 * ironBoxCount));
+    const auto all = frameFromAbove();
     double area = 0;
     for (int a = 0; a < groundTileCount; ++a) {
-        const Rect& r = drawn[a];
-        EXPECT_TRUE(r.x0 >= 0 && r.y0 >= 0 && r.x1 <= 2000 && r.y1 <= 4800) << "tile " << a + 1;
-        area += (r.x1 - r.x0) * (r.y1 - r.y0);
+        const auto r = quadBounds(all, 6 + 2 * a);  // after the six lines of the axis cross
+        EXPECT_TRUE(r[0] >= 0 && r[1] >= 0 && r[2] <= 2000 && r[3] <= 4800) << "tile " << a + 1;
+        area += (r[2] - r[0]) * (r[3] - r[1]);
         for (int b = 0; b < a; ++b) {
-            const Rect& s = drawn[b];
-            EXPECT_TRUE(r.x1 <= s.x0 || s.x1 <= r.x0 || r.y1 <= s.y0 || s.y1 <= r.y0)
+            const auto s = quadBounds(all, 6 + 2 * b);
+            EXPECT_TRUE(r[2] <= s[0] || s[2] <= r[0] || r[3] <= s[1] || s[3] <= r[1])
                 << "tiles " << b + 1 << " and " << a + 1 << " overlap";
         }
     }
     EXPECT_EQ(area, 2000.0 * 4800.0);  // inside, disjoint and of the full area: no gap
-
-    // Each box: top face first, then the bottom. Window depth is 0.5 - eye z / 2000.
-    auto height = [](double depth) { return (0.5 - depth) * 2000 - groundZ; };
-    auto top = [&](int b) { return drawn[groundTileCount + 6 * b]; };
-    auto baseHeight = [&](int b) { return height(drawn[groundTileCount + 6 * b + 1].z); };
+    auto top = [&](int b) { return quadBounds(all, 6 + 2 * groundTileCount + 12 * b); };
+    auto base = [&](int b) { return quadBounds(all, 6 + 2 * groundTileCount + 12 * b + 2)[4]; };
     for (int b = 0; b < ironBoxCount; ++b) {
         const IronBox& box = ironBoxes[b];
-        EXPECT_EQ(top(b).x1 - top(b).x0, box.sizeX);
-        EXPECT_TRUE(top(b).x1 == box.x && top(b).y0 == box.y) << "box " << b + 1;
-        EXPECT_NEAR(baseHeight(b), box.z, 1e-3) << "box " << b + 1;
+        EXPECT_TRUE(top(b)[2] - top(b)[0] == box.sizeX && top(b)[3] - top(b)[1] == box.sizeY);
+        EXPECT_TRUE(top(b)[2] == box.x && top(b)[1] == box.y) << "box " << b + 1;
+        EXPECT_NEAR(base(b) - groundZ, b == 1 ? top(0)[4] - groundZ : 0.2, 1e-3) << b + 1;
     }
-    EXPECT_TRUE(top(1).x0 == top(0).x0 - 5 && top(1).x1 == top(0).x1 + 5);
-    EXPECT_TRUE(top(1).y0 == top(0).y0 - 5 && top(1).y1 == top(0).y1 + 5);
-    EXPECT_NEAR(baseHeight(1), height(top(0).z), 1e-3);  // box 2 rests on box 1
+    const auto lower = top(0), upper = top(1);
+    EXPECT_TRUE(upper[0] == lower[0] - 5 && upper[1] == lower[1] - 5);
+    EXPECT_TRUE(upper[2] == lower[2] + 5 && upper[3] == lower[3] + 5);
 }
 
+// The white light over (530, 1000) and the yellow one over (1500, 1400), both 50 above the
+// ground, light the world only while L is up (the overlay of the frame before left GL lighting
+// on). Ground and boxes move with the viewer; the rain stays round the viewer.
 TEST_F(World, ObjectsAndLightsFollowTheViewerWhileTheRainStaysAround) {
+    auto unlit = [](const std::vector<FeedbackPrimitive>& frame) {
+        const FeedbackVertex v = frame.at(6).vertices[0];  // the first tile, after the axis cross
+        return v.r == 1 && v.g == 1 && v.b == 1;
+    };
+    glEnable(GL_LIGHTING);
     const auto before = frameFromAbove();
-    float lightBefore[4], lightAfter[4];
-    glGetLightfv(GL_LIGHT2, GL_POSITION, lightBefore);
     worldOffsetX = 37;
     worldOffsetY = -11;
+    lightingEnabled = 1;
     const auto after = frameFromAbove();
-    glGetLightfv(GL_LIGHT2, GL_POSITION, lightAfter);  // eye coordinates; the view is identity
-    EXPECT_FLOAT_EQ(lightAfter[0] - lightBefore[0], 37);
-    EXPECT_FLOAT_EQ(lightAfter[1] - lightBefore[1], -11);
-    EXPECT_NEAR(lightAfter[2] - groundZ, 50, 1e-4);
-    ASSERT_EQ(before.size(), after.size());
-    // Ground and boxes move; the six axis lines run off the view and are clipped, so they are
-    // skipped; the 2500 lines after them are the rain, which stays round the viewer.
+    EXPECT_TRUE(unlit(before) && !unlit(after));
+    const struct {
+        GLenum light;
+        float x, y, blue;
+    } lights[] = {{GL_LIGHT1, 530, 1000, 1}, {GL_LIGHT2, 1500, 1400, 0}};
+    for (const auto& light : lights) {  // in eye coordinates, under a view that is the identity
+        std::vector<float> position(4), diffuse(4);
+        glGetLightfv(light.light, GL_POSITION, position.data());
+        glGetLightfv(light.light, GL_DIFFUSE, diffuse.data());
+        EXPECT_TRUE(glIsEnabled(light.light));
+        EXPECT_EQ(position, (std::vector<float>{light.x + 37, light.y - 11, groundZ + 50, 1}));
+        EXPECT_EQ(diffuse, (std::vector<float>{1, 1, light.blue, 1}));
+    }
+    ASSERT_GT(std::min(before.size(), after.size()),
+              6u + 2500 + 2 * (groundTileCount + 6 * ironBoxCount));
+    // The six axis lines run off the view and are clipped, so they are skipped; the 2500 lines
+    // after them are the rain.
     size_t lines = 0;
     for (size_t p = 0; p < before.size() && lines < 6 + 2500; ++p) {
         const bool polygon = before[p].token == GL_POLYGON_TOKEN;
@@ -114,23 +119,9 @@ TEST_F(World, ObjectsAndLightsFollowTheViewerWhileTheRainStaysAround) {
         }
     }
     EXPECT_EQ(lines, 6u + 2500u);
-}
-
-TEST_F(World, UnlitInTheFirstFrameAndWhileLIsHeld) {
-    // The first tile's colour as GL lit it: exactly the white it was given only when unlit.
-    auto unlit = [] {
-        const FeedbackVertex v = frameFromAbove().at(6).vertices[0];
-        return v.r == 1 && v.g == 1 && v.b == 1;
-    };
-    lightingEnabled = lightingAtStart;
-    EXPECT_TRUE(unlit()) << "first frame";
-    lightingEnabled = 1;  // the first frame step's bindings, L up
-    EXPECT_FALSE(unlit());
-    lightingEnabled = 0;  // L held, while the last frame's overlay left GL lighting on
-    glEnable(GL_LIGHTING);
-    EXPECT_TRUE(unlit());
-    lightingEnabled = 1;  // L released
-    EXPECT_FALSE(unlit());
+    EXPECT_EQ(before.back().token, GL_POLYGON_TOKEN);  // the overlay's glyphs over it all
+    lightingEnabled = 0;
+    EXPECT_TRUE(unlit(frameFromAbove()));
 }
 
 // The rain in a side view (window x = world x + 100, window y = world z + 200) from `phase`.
@@ -139,13 +130,15 @@ static std::vector<FeedbackPrimitive> rainFrom(float phase) {
     loadPixelExactProjection(800, 600);
     glTranslatef(100, 200, 0);
     glRotatef(-90, 1, 0, 0);
-    return captureFeedback([] { drawRainField(); });
+    return captureFeedback(drawRainField);
 }
 
+// A streak stands at r + 50 - phase above the ground, r from 0 to 99 drawn afresh every frame
+// from the calendar second, so the pattern holds for a second.
 TEST_F(World, RainPullsThePhaseBackOncePerStreakAndHoldsItsPatternForASecond) {
     std::vector<FeedbackPrimitive> at55, again55, at60, at80;
     float after55 = 0, after60 = 0, after80 = 0;
-    for (int attempt = 0; attempt < 3; ++attempt) {  // all four within one calendar second
+    for (int attempt = 0; attempt < 10; ++attempt) {  // all four within one calendar second
         const std::time_t second = std::time(nullptr);
         at55 = rainFrom(55), after55 = animationPhase, again55 = rainFrom(55);
         at60 = rainFrom(60), after60 = animationPhase;
@@ -154,13 +147,16 @@ TEST_F(World, RainPullsThePhaseBackOncePerStreakAndHoldsItsPatternForASecond) {
     }
     EXPECT_TRUE(after55 == 55 && after60 == 46 && after80 == 52);
     ASSERT_TRUE(at55.size() == 2500 && at60.size() == 2500 && at80.size() == 2500);
+    float lowest = 1e9, highest = -1e9;
     for (size_t k = 0; k < 2500; ++k) {
         const FeedbackVertex& low = at55[k].vertices[0];
+        lowest = std::min(lowest, low.y - 200), highest = std::max(highest, low.y - 200);
         EXPECT_NEAR(low.x - 100, 2.0f * (k / 50) - 50, 1e-3);  // the 50 x 50 grid
         EXPECT_NEAR(at55[k].vertices[1].y - low.y, 0.3, 1e-4);
-        EXPECT_EQ(again55[k].vertices[0].y, low.y);  // same second, phase and ground: same rain
-        // A streak stands at r + 50 - phase: 46 lifts it by 9 against 55, 52 by 3, 66 drops it 11.
+        EXPECT_EQ(again55[k].vertices[0].y, low.y);
+        // 46 lifts a streak by 9 against 55, 52 by 3, 66 (the first streak of 80) drops it 11.
         EXPECT_NEAR(at60[k].vertices[0].y, low.y + 9, 1e-3) << k;
         EXPECT_NEAR(at80[k].vertices[0].y, low.y + (k == 0 ? -11 : 3), 1e-3) << k;
     }
+    EXPECT_TRUE(lowest >= -5 && lowest < 0 && highest <= 94 && highest > 89) << lowest << highest;
 }

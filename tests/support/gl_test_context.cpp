@@ -1,10 +1,10 @@
-// gl_test_context.cpp — headless Mesa context through EGL's surfaceless platform.
+// gl_test_context.cpp — the headless context through EGL's surfaceless platform, and feedback.
 #include "support/gl_test_context.h"
 
 #include <EGL/egl.h>
 #include <EGL/eglext.h>
 
-GlTestContext::GlTestContext(int width, int height) : width_(width), height_(height) {
+GlTestContext::GlTestContext(int width, int height) {
     auto getPlatformDisplay = reinterpret_cast<PFNEGLGETPLATFORMDISPLAYEXTPROC>(
         eglGetProcAddress("eglGetPlatformDisplayEXT"));
     if (!getPlatformDisplay) return;
@@ -12,50 +12,32 @@ GlTestContext::GlTestContext(int width, int height) : width_(width), height_(hei
         getPlatformDisplay(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr);
     if (display == EGL_NO_DISPLAY || !eglInitialize(display, nullptr, nullptr)) return;
     display_ = display;
-
-    const EGLint configAttributes[] = {EGL_SURFACE_TYPE,
-                                       EGL_PBUFFER_BIT,
-                                       EGL_RED_SIZE,
-                                       8,
-                                       EGL_GREEN_SIZE,
-                                       8,
-                                       EGL_BLUE_SIZE,
-                                       8,
-                                       EGL_DEPTH_SIZE,
-                                       16,
-                                       EGL_RENDERABLE_TYPE,
-                                       EGL_OPENGL_BIT,
-                                       EGL_NONE};
+    // clang-format off
+    const EGLint configAttributes[] = {EGL_SURFACE_TYPE, EGL_PBUFFER_BIT, EGL_RED_SIZE, 8,
+        EGL_GREEN_SIZE, 8, EGL_BLUE_SIZE, 8, EGL_DEPTH_SIZE, 16,
+        EGL_RENDERABLE_TYPE, EGL_OPENGL_BIT, EGL_NONE};
+    // clang-format on
     EGLConfig config;
     EGLint configCount = 0;
     if (!eglChooseConfig(display, configAttributes, &config, 1, &configCount) || configCount < 1)
         return;
     const EGLint surfaceAttributes[] = {EGL_WIDTH, width, EGL_HEIGHT, height, EGL_NONE};
-    EGLSurface surface = eglCreatePbufferSurface(display, config, surfaceAttributes);
-    if (surface == EGL_NO_SURFACE) return;
-    surface_ = surface;
+    surface_ = eglCreatePbufferSurface(display, config, surfaceAttributes);
+    if (surface_ == EGL_NO_SURFACE) return;
     eglBindAPI(EGL_OPENGL_API);
-    EGLContext context = eglCreateContext(display, config, EGL_NO_CONTEXT, nullptr);
-    if (context == EGL_NO_CONTEXT) return;
-    context_ = context;
-    if (!eglMakeCurrent(display, surface, surface, context)) return;
+    context_ = eglCreateContext(display, config, EGL_NO_CONTEXT, nullptr);
+    if (context_ == EGL_NO_CONTEXT || !eglMakeCurrent(display, surface_, surface_, context_))
+        return;
     glViewport(0, 0, width, height);
     valid_ = true;
 }
 
+// The display stays initialised: EGL shares it between all contexts of the process.
 GlTestContext::~GlTestContext() {
     if (!display_) return;
     eglMakeCurrent(display_, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
-    if (context_) eglDestroyContext(display_, context_);
-    if (surface_) eglDestroySurface(display_, surface_);
-    // The display stays initialised: EGL shares it between all contexts of the process.
-}
-
-std::vector<unsigned char> GlTestContext::readPixels() const {
-    std::vector<unsigned char> pixels(static_cast<size_t>(width_) * height_ * 3);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(0, 0, width_, height_, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
-    return pixels;
+    if (context_ != EGL_NO_CONTEXT) eglDestroyContext(display_, context_);
+    if (surface_ != EGL_NO_SURFACE) eglDestroySurface(display_, surface_);
 }
 
 void loadPixelExactProjection(int width, int height) {
@@ -67,17 +49,18 @@ void loadPixelExactProjection(int width, int height) {
     glLoadIdentity();
 }
 
-std::vector<FeedbackPrimitive> parseFeedback(const std::vector<GLfloat>& buffer, GLint count) {
+std::vector<FeedbackPrimitive> captureFeedback(const std::function<void()>& draw) {
+    std::vector<GLfloat> buffer(1 << 20);
+    glFeedbackBuffer(static_cast<GLsizei>(buffer.size()), GL_4D_COLOR_TEXTURE, buffer.data());
+    glRenderMode(GL_FEEDBACK);
+    draw();
+    const GLint count = glRenderMode(GL_RENDER);
     std::vector<FeedbackPrimitive> primitives;
-    // An overflowed buffer reports -1: what is there is parsed.
-    const size_t end = count < 0 ? buffer.size() : static_cast<size_t>(count);
-    size_t i = 0;
-    while (i < end) {
+    for (size_t i = 0, end = count < 0 ? 0 : static_cast<size_t>(count); i < end;) {
         FeedbackPrimitive primitive{static_cast<GLenum>(buffer[i++]), {}};
-        size_t vertexCount = primitive.token == GL_POINT_TOKEN ? 1 : 2;
-        if (primitive.token == GL_POLYGON_TOKEN && i < end) vertexCount = size_t(buffer[i++]);
-        if (i + 12 * vertexCount > end) break;
-        for (size_t v = 0; v < vertexCount; ++v, i += 12) {
+        size_t vertices = primitive.token == GL_POINT_TOKEN ? 1 : 2;
+        if (primitive.token == GL_POLYGON_TOKEN) vertices = static_cast<size_t>(buffer[i++]);
+        for (; vertices > 0; --vertices, i += 12) {
             const GLfloat* f = &buffer[i];
             primitive.vertices.push_back(
                 {f[0], f[1], f[2], f[3], f[4], f[5], f[6], f[7], f[8], f[9], f[10], f[11]});

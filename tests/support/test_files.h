@@ -1,8 +1,14 @@
-// test_files.h — what the asset and generator tests share: a private temporary folder, files
-// built byte by byte, and images taken over from the bitmap reader.
+// test_files.h — what the asset and data tests share: a private temporary folder, files built
+// byte by byte, and images taken over from the bitmap reader.
 #pragma once
 
+#include <unistd.h>
+
 #include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -10,36 +16,65 @@
 
 using Bytes = std::vector<uint8_t>;
 
-// A fresh folder removed with all it holds on destruction; with `enter` set it is the working
+// A fresh folder, removed with all it holds on destruction; with `enter` set it is the working
 // folder meanwhile, so that the program's relative paths land in it.
-class TempFolder {
-public:
-    explicit TempFolder(bool enter = false);
-    ~TempFolder();
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-    std::string path;
-
-private:
-    std::string previous_;
+struct TempFolder {
+    std::string path = (std::filesystem::temp_directory_path() / "kalimbor_XXXXXX").string();
+    std::filesystem::path previous;
+    explicit TempFolder(bool enter = false) {
+        if (mkdtemp(path.data()) == nullptr) std::abort();
+        if (enter) previous = std::filesystem::current_path(), std::filesystem::current_path(path);
+    }
+    ~TempFolder() {
+        if (!previous.empty()) std::filesystem::current_path(previous);
+        std::filesystem::remove_all(path);
+    }
 };
 
-void writeFile(const std::string& path, const Bytes& bytes);
-Bytes readFile(const std::string& path);
+inline void writeFile(const std::string& path, const Bytes& bytes) {
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+}
+
+inline Bytes readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), {});
+}
 
 // `file` with the little-endian `value` in its `size` bytes from `at`.
-Bytes withField(Bytes file, size_t at, uint32_t value, int size = 4);
-Bytes concat(Bytes first, const Bytes& second);
+inline Bytes withField(Bytes file, size_t at, uint32_t value, int size = 4) {
+    for (int i = 0; i < size; ++i) file[at + i] = static_cast<uint8_t>(value >> 8 * i);
+    return file;
+}
+
+inline Bytes concat(Bytes first, const Bytes& second) {
+    first.insert(first.end(), second.begin(), second.end());
+    return first;
+}
 
 // A 40-byte bitmap header and what follows it, behind a file header when pixelOffset is not 0.
-Bytes bitmapFile(int32_t width, int32_t height, uint32_t bits, uint32_t compression,
-                 uint32_t colorsUsed, const Bytes& rest, uint32_t pixelOffset = 0);
-// A 24-bit bitmap file of red, green, blue pixels given bottom row first.
-Bytes trueColourBitmap(int32_t width, int32_t height, const Bytes& rgb);
+inline Bytes bitmapFile(int32_t width, int32_t height, uint32_t bits, uint32_t compression,
+                        uint32_t colorsUsed, const Bytes& rest, uint32_t pixelOffset = 0) {
+    Bytes file = withField(withField(withField(Bytes(40), 0, 40), 4, width), 8, height);
+    file = withField(withField(withField(file, 12, 1, 2), 14, bits, 2), 16, compression);
+    file = withField(file, 32, colorsUsed);
+    if (pixelOffset)
+        file = concat(withField(withField(Bytes(14), 0, 'B' | 'M' << 8, 2), 10, pixelOffset), file);
+    return concat(file, rest);
+}
 
 struct DecodedImage {
     int32_t width = 0, height = 0;
     Bytes rgb;  // bottom row first
 };
+
 // Takes over and frees what the reader returned; null gives an empty image.
-DecodedImage takeImage(RgbImage* image);
+inline DecodedImage takeImage(RgbImage* image) {
+    if (image == nullptr) return {};
+    const DecodedImage taken = {
+        image->width, image->height,
+        Bytes(image->pixels, image->pixels + size_t{3} * image->width * image->height)};
+    std::free(image->pixels);
+    std::free(image);
+    return taken;
+}
