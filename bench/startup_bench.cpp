@@ -242,7 +242,7 @@ static int32_t swapWhileWalking(DeviceHandle device) {
     int32_t swapped = sdlPlatformLayer.swapBuffers(device);
     WalkingRun& run = walkingRun;
     if (run.done) return swapped;
-    if (++run.framesSeen == 1) run.screen->keyDown("Up");
+    if (++run.framesSeen == 1) run.screen->key("Up", true);
     if (!run.timing && keys[virtualKeyUp] && run.framesSeen >= walkWarmupFrames) run.timing = true;
     if (!run.timing) {
         if (run.framesSeen >= walkGiveUpFrames) {
@@ -272,7 +272,6 @@ static void startStandingStill() {
 static void BM_WalkingFrame(benchmark::State& state) {
     if (!enterScreenAndDataFolder(state)) return;
     XSession* screen = benchScreen();
-    screen->movePointer(windowWidth / 2, windowHeight / 2);  // no turning from the first reading
     startStandingStill();
     walkingRun = WalkingRun{&state, screen, 0, false, false, 0};
     walkingLayer = sdlPlatformLayer;
@@ -280,7 +279,7 @@ static void BM_WalkingFrame(benchmark::State& state) {
     platform = &walkingLayer;
     runMainLoop();
     platform = &sdlPlatformLayer;
-    screen->keyUp("Up");
+    screen->key("Up", false);
     if (!walkingRun.done) state.SkipWithError("the main loop ended before the walk did");
     state.counters["frames_without_up"] = static_cast<double>(walkingRun.framesWithoutUp);
     state.counters["fps"] =
