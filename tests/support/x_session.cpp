@@ -264,15 +264,19 @@ ScreenWindow XSession::focusWindow(const std::function<bool(const ScreenWindow&)
     return focusedWindow() == found.id ? found : ScreenWindow{};
 }
 
+// The whole screen as the server holds it, for the caller to destroy; null without a server.
+static XImage* grabScreen(Display* display) {
+    return display ? XGetImage(display, DefaultRootWindow(display), 0, 0, DisplayWidth(display, 0),
+                               DisplayHeight(display, 0), AllPlanes, ZPixmap)
+                   : nullptr;
+}
+
 std::vector<char> XSession::screenBytes() {
     std::vector<char> bytes;
-    XImage* image =
-        display_ ? XGetImage(display_, DefaultRootWindow(display_), 0, 0, DisplayWidth(display_, 0),
-                             DisplayHeight(display_, 0), AllPlanes, ZPixmap)
-                 : nullptr;
-    if (image != nullptr)
+    if (XImage* image = grabScreen(display_)) {
         bytes.assign(image->data, image->data + image->bytes_per_line * image->height);
-    if (image != nullptr) XDestroyImage(image);
+        XDestroyImage(image);
+    }
     return bytes;
 }
 
@@ -353,10 +357,7 @@ void XSession::closeThroughWindowManager(unsigned long window) {
 
 Screenshot XSession::screenshot() {
     Screenshot shot;
-    XImage* image =
-        display_ ? XGetImage(display_, DefaultRootWindow(display_), 0, 0, DisplayWidth(display_, 0),
-                             DisplayHeight(display_, 0), AllPlanes, ZPixmap)
-                 : nullptr;
+    XImage* image = grabScreen(display_);
     if (image == nullptr) return shot;
     shot.width = image->width;
     shot.height = image->height;
