@@ -68,10 +68,10 @@ static int stopChild(pid_t pid) {
 }
 
 BusyCores::BusyCores(int count) {
-    for (int i = 0; i < count; ++i) pids_.push_back(spawn({"sha256sum", "/dev/zero"}));
+    for (int i = 0; i < count; ++i) pids.push_back(spawn({"sha256sum", "/dev/zero"}));
 }
 BusyCores::~BusyCores() {
-    for (pid_t pid : pids_) stopChild(pid);
+    for (pid_t pid : pids) stopChild(pid);
 }
 
 XSession::XSession(const std::string& screen, bool windowManager) {

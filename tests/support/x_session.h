@@ -40,16 +40,11 @@ struct Screenshot {
     const uint8_t* pixel(int x, int y) const { return &rgb[(size_t(y) * width + x) * 3]; }
 };
 
-// Processes that keep cores busy for as long as the object lives.
-class BusyCores {
-public:
+// Processes that keep `count` cores busy for as long as the object lives.
+struct BusyCores {
     explicit BusyCores(int count);
     ~BusyCores();
-    BusyCores(const BusyCores&) = delete;
-    BusyCores& operator=(const BusyCores&) = delete;
-
-private:
-    std::vector<pid_t> pids_;
+    std::vector<pid_t> pids;
 };
 
 // A sanitizer report whose stack passes through the program's own sources.
