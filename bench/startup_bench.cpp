@@ -242,7 +242,7 @@ static void swapWhileWalking(WindowHandle window) {
     sdlPlatformLayer.swapBuffers(window);
     WalkingRun& run = walkingRun;
     if (run.done) return;
-    if (++run.framesSeen == 1) run.screen->keyDown("Up");
+    if (++run.framesSeen == 1) run.screen->key("Up", true);
     if (!run.timing && keys[virtualKeyUp] && run.framesSeen >= walkWarmupFrames) run.timing = true;
     if (!run.timing) {
         if (run.framesSeen >= walkGiveUpFrames) {
@@ -278,7 +278,7 @@ static void BM_WalkingFrame(benchmark::State& state) {
     platform = &walkingLayer;
     runMainLoop();
     platform = &sdlPlatformLayer;
-    screen->keyUp("Up");
+    screen->key("Up", false);
     if (!walkingRun.done) state.SkipWithError("the main loop ended before the walk did");
     state.counters["frames_without_up"] = static_cast<double>(walkingRun.framesWithoutUp);
     state.counters["fps"] =

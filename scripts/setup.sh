@@ -28,7 +28,9 @@ install_missing_packages() {
 }
 
 build_kalimbor() {
-    cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+    # KALIMBOR_CMAKE_ARGS: extra configure options (test.sh turns warnings into errors).
+    # shellcheck disable=SC2086
+    cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo ${KALIMBOR_CMAKE_ARGS:-} >/dev/null
     local targets=()
     for target in "$@"; do
         targets+=(--target "$target")

@@ -21,42 +21,26 @@ constexpr int positionLineY = 20, anglesLineY = 2;
 constexpr float positionTint[3] = {0.7f, 0.7f, 1.0f};
 constexpr float anglesTint[3] = {1.0f, 0.7f, 0.7f};
 
-const char positionPrefix[] = "Pozicia(x,y,z): ";
-const char anglesPrefix[] = "Uhly(x,z,sklon priamy, sklon bocny): ";
+const char positionFormat[] = "Pozicia(x,y,z): %.2f, %.2f, %.2f FPS: %.2f";
+const char anglesFormat[] = "Uhly(x,z,sklon priamy, sklon bocny): %.2f, %.2f, %.2f, %.2f";
 
 // Everything the two lines can show: their fixed words and the characters of a printed figure.
 std::string candidateCharacters() {
-    std::string all = std::string(positionPrefix) + anglesPrefix + " FPS:-.0123456789";
+    std::string all = std::string(positionFormat) + anglesFormat + "-.0123456789";
     std::sort(all.begin(), all.end());
     all.erase(std::unique(all.begin(), all.end()), all.end());
+    for (char c : {'%', 'f'}) all.erase(all.find(c), 1);  // of the formats' "%.2f"
     return all;
 }
 
-bool parsePositionLine(const std::string& line, HudFigures* figures) {
-    double* p = figures->position;
-    int used = -1;
-    const std::string format = std::string(positionPrefix) + "%lf, %lf, %lf FPS: %lf%n";
-    if (std::sscanf(line.c_str(), format.c_str(), &p[0], &p[1], &p[2], &figures->framesPerSecond,
-                    &used) != 4)
-        return false;
-    // Printed again with two decimals, the figures must give back exactly what was read: a
-    // misread digit that happens to parse (a lost minus, a doubled point) shows up here.
+// The four figures of a line printed with `format`. Printed again, they must give back exactly
+// the line: a misread digit that happens to parse (a lost minus, a doubled point) shows up here.
+bool parseLine(const std::string& line, const char* format, double* f) {
+    std::string scan = format;
+    for (size_t at; (at = scan.find("%.2f")) != std::string::npos;) scan.replace(at, 4, "%lf");
     char again[160];
-    std::snprintf(again, sizeof again, "%s%.2f, %.2f, %.2f FPS: %.2f", positionPrefix, p[0], p[1],
-                  p[2], figures->framesPerSecond);
-    return used == int(line.size()) && line == again;
-}
-
-bool parseAnglesLine(const std::string& line, HudFigures* figures) {
-    double* a = figures->angles;
-    int used = -1;
-    const std::string format = std::string(anglesPrefix) + "%lf, %lf, %lf, %lf%n";
-    if (std::sscanf(line.c_str(), format.c_str(), &a[0], &a[1], &a[2], &a[3], &used) != 4)
-        return false;
-    char again[160];
-    std::snprintf(again, sizeof again, "%s%.2f, %.2f, %.2f, %.2f", anglesPrefix, a[0], a[1], a[2],
-                  a[3]);
-    return used == int(line.size()) && line == again;
+    return std::sscanf(line.c_str(), scan.c_str(), f, f + 1, f + 2, f + 3) == 4 &&
+           std::snprintf(again, sizeof again, format, f[0], f[1], f[2], f[3]) > 0 && line == again;
 }
 
 }  // namespace
@@ -162,7 +146,7 @@ HudFigures HudReader::read(const Screenshot& shot, const ScreenWindow& window) c
     HudFigures figures;
     figures.positionLine = readLine(shot, window, positionLineY, positionTint);
     figures.anglesLine = readLine(shot, window, anglesLineY, anglesTint);
-    figures.valid = parsePositionLine(figures.positionLine, &figures) &&
-                    parseAnglesLine(figures.anglesLine, &figures);
+    figures.valid = parseLine(figures.positionLine, positionFormat, figures.position) &&
+                    parseLine(figures.anglesLine, anglesFormat, figures.angles);
     return figures;
 }

@@ -1,10 +1,6 @@
 // hud_reader.h — reads the overlay's position and angle lines back from a screenshot, glyph cell by
 // glyph cell against the program's own font sheet, so end-to-end tests can check the figures a
 // user sees.
-//
-//     HudReader reader;                         // loads Tex/Pismo/font.bmp of the data folder
-//     HudFigures figures = reader.read(session.screenshot(), window);
-//     if (figures.valid) ... figures.position[2] ... figures.angles[1] ...
 #pragma once
 
 #include <string>
@@ -12,27 +8,21 @@
 
 #include "support/x_session.h"
 
-// The figures of overlay lines 3 and 4. `valid` only when both lines read as their formats print
-// them: the fixed words in place, every figure with two decimals, nothing left over.
+// The figures of overlay lines 3 and 4; `valid` only when both lines read exactly as printed.
 struct HudFigures {
     bool valid = false;
-    double position[3] = {};  // x, y, z (eye height)
-    double framesPerSecond = 0;
-    double angles[4] = {};  // pitch, heading, forward tilt, side tilt
-    std::string positionLine;
-    std::string anglesLine;
+    double position[4] = {};  // x, y, eye height, frames per second
+    double angles[4] = {};    // pitch, heading, forward tilt, side tilt
+    std::string positionLine, anglesLine;
 };
 
 class HudReader {
 public:
-    HudReader();
-    bool loaded() const { return !sheet_.empty(); }
-
+    HudReader();  // loads Tex/Pismo/font.bmp of the data folder
+    bool loaded() const { return size_ != 0; }
     HudFigures read(const Screenshot& shot, const ScreenWindow& window) const;
 
 private:
-    // The text of one overlay line whose glyphs start at overlay height `lineY` in the given tint,
-    // trailing blanks removed.
     std::string readLine(const Screenshot& shot, const ScreenWindow& window, int lineY,
                          const float tint[3]) const;
     double texel(int level, double s, double t) const;

@@ -1,8 +1,6 @@
-// x_session.cpp — end-to-end sessions: Xvfb, the real program, window inspection, XTest input
-// and screenshots.
+// x_session.cpp — Xvfb, openbox, the real program, window lookup, XTest input and screenshots.
 #include "support/x_session.h"
 
-#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
@@ -14,206 +12,140 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <thread>
 
-constexpr int pollStepMs = 10;
-constexpr int serverStartTimeoutMs = 10000;
-constexpr int stopTimeoutMs = 3000;
-
 using Clock = std::chrono::steady_clock;
 
-static bool timedOut(Clock::time_point start, int timeoutMs) {
-    return Clock::now() - start > std::chrono::milliseconds(timeoutMs);
+bool isMainWindow(const ScreenWindow& w) {
+    return w.title == programTitle && !w.dialog;
+}
+bool isFullscreenWindow(const ScreenWindow& w) {
+    return isMainWindow(w) && w.borderless && w.x == 0 && w.y == 0 && w.width == 800 &&
+           w.height == 600;
+}
+bool isFramedWindow(const ScreenWindow& w) {
+    return isMainWindow(w) && !w.borderless && w.width == 800 && w.height == 600;
+}
+std::function<bool(const ScreenWindow&)> isBox(const std::string& caption) {
+    return [caption](const ScreenWindow& w) { return w.dialog && w.title == caption; };
 }
 
-static void pauseBriefly() {
-    std::this_thread::sleep_for(std::chrono::milliseconds(pollStepMs));
+bool sanitizerBlamesUs(const std::string& errors) {
+    size_t report = std::min(errors.find("Sanitizer"), errors.find("runtime error"));
+    return report != std::string::npos &&
+           errors.find(KALIMBOR_SOURCE_DIR "/src/", report) != std::string::npos;
 }
 
-// Windows come and go while they are inspected; a request on a vanished one must not end the
-// test process, which Xlib's default error handler would do.
-static int ignoreXError(Display*, XErrorEvent*) {
-    return 0;
+// Starts a child, its standard error going to `errorsFd` (or nowhere like the rest).
+static pid_t spawn(std::vector<std::string> command, int errorsFd = -1,
+                   const std::function<void()>& prepare = {}) {
+    pid_t pid = fork();
+    if (pid != 0) return pid;
+    int devNull = open("/dev/null", O_RDWR);
+    dup2(devNull, STDIN_FILENO);
+    dup2(devNull, STDOUT_FILENO);
+    dup2(errorsFd >= 0 ? errorsFd : devNull, STDERR_FILENO);
+    if (prepare) prepare();
+    std::vector<char*> arguments;
+    for (std::string& word : command) arguments.push_back(word.data());
+    arguments.push_back(nullptr);
+    execvp(arguments[0], arguments.data());
+    _exit(127);
 }
 
-// Ends a child: the polite signal first, a kill when it does not go in time. Returns the wait
-// status, or -1 when the child was already reaped elsewhere.
+// Ends a child politely, then firmly; its wait status.
 static int stopChild(pid_t pid) {
     int status = 0;
-    if (waitpid(pid, &status, WNOHANG) == pid) return status;
+    if (pid <= 0 || waitpid(pid, &status, WNOHANG) == pid) return status;
     kill(pid, SIGTERM);
-    Clock::time_point start = Clock::now();
-    while (!timedOut(start, stopTimeoutMs)) {
+    for (int i = 0; i < 300; ++i, std::this_thread::sleep_for(std::chrono::milliseconds(10)))
         if (waitpid(pid, &status, WNOHANG) == pid) return status;
-        pauseBriefly();
-    }
     kill(pid, SIGKILL);
-    return waitpid(pid, &status, 0) == pid ? status : -1;
+    waitpid(pid, &status, 0);
+    return status;
 }
 
-static int exitCodeOf(int status) {
-    if (WIFEXITED(status)) return WEXITSTATUS(status);
-    if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
-    return -1;
+BusyCores::BusyCores(int count) {
+    for (int i = 0; i < count; ++i) pids.push_back(spawn({"sha256sum", "/dev/zero"}));
+}
+BusyCores::~BusyCores() {
+    for (pid_t pid : pids) stopChild(pid);
 }
 
-// Reads the display number Xvfb writes once it accepts connections.
-static std::string readDisplayNumber(int fd) {
-    std::string number;
-    Clock::time_point start = Clock::now();
-    while (!timedOut(start, serverStartTimeoutMs)) {
-        pollfd waitFor{fd, POLLIN, 0};
-        if (poll(&waitFor, 1, pollStepMs) <= 0) continue;
-        char c;
-        if (read(fd, &c, 1) != 1) break;
-        if (c == '\n') return number;
-        number += c;
-    }
-    return "";
-}
-
-// A property's items in the given format (8 for text; 32 for numbers, which Xlib hands back as
-// longs); empty when the window does not have it.
-template <typename Item>
-static std::vector<Item> property(Display* display, Window window, const char* name,
-                                  int wantedFormat) {
-    Atom type;
-    int format;
-    unsigned long count, after;
-    unsigned char* data = nullptr;
-    std::vector<Item> items;
-    if (XGetWindowProperty(display, window, XInternAtom(display, name, False), 0, 1024, False,
-                           AnyPropertyType, &type, &format, &count, &after, &data) == Success &&
-        data != nullptr && format == wantedFormat) {
-        const Item* first = reinterpret_cast<const Item*>(data);
-        items.assign(first, first + count);
-    }
-    if (data != nullptr) XFree(data);
-    return items;
-}
-
-// Channel value of a pixel scaled to 0..255 through its visual's mask.
-static uint8_t channel(unsigned long pixel, unsigned long mask) {
-    if (mask == 0) return 0;
-    int shift = 0;
-    while (((mask >> shift) & 1) == 0) ++shift;
-    unsigned long maximum = mask >> shift;
-    return static_cast<uint8_t>(((pixel & mask) >> shift) * 255 / maximum);
-}
-
-XSession::XSession(const std::string& screen) {
-    XSetErrorHandler(ignoreXError);
-    int pipeFds[2];
-    if (pipe(pipeFds) != 0) return;
-    serverPid_ = fork();
-    if (serverPid_ == 0) {
-        close(pipeFds[0]);
-        int devNull = open("/dev/null", O_RDWR);
-        dup2(devNull, STDOUT_FILENO);
-        dup2(devNull, STDERR_FILENO);
-        std::string fd = std::to_string(pipeFds[1]);
-        // -displayfd: the server picks a free display number and reports it when it is ready.
-        execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", screen.c_str(),
-               "-nolisten", "tcp", "-noreset", static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    close(pipeFds[1]);
-    std::string number = serverPid_ > 0 ? readDisplayNumber(pipeFds[0]) : "";
-    close(pipeFds[0]);
-    if (number.empty()) return;
-    displayName_ = ":" + number;
-    Clock::time_point start = Clock::now();
-    while (display_ == nullptr && !timedOut(start, serverStartTimeoutMs)) {
-        display_ = XOpenDisplay(displayName_.c_str());
-        if (display_ == nullptr) pauseBriefly();
-    }
-    if (display_ == nullptr) return;
-    // A window manager would have made this atom; SDL writes a window's frame request only where
-    // it exists, and the tests tell a fullscreen window from a framed one by it.
+XSession::XSession(const std::string& screen, bool windowManager) {
+    // Windows come and go while they are looked at; Xlib's default handler would end the test.
+    XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
+    int fds[2];
+    if (pipe(fds) != 0) return;
+    // -displayfd: the server picks a free display and writes its number once it takes clients.
+    serverPid_ = spawn({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", screen,
+                        "-nolisten", "tcp", "-noreset"});
+    close(fds[1]);
+    char c;
+    pollfd readable{fds[0], POLLIN, 0};
+    while (poll(&readable, 1, patienceMs) == 1 && read(fds[0], &c, 1) == 1 && c != '\n')
+        displayName_ += c;
+    close(fds[0]);
+    displayName_ = ":" + displayName_;
+    if ((display_ = XOpenDisplay(displayName_.c_str())) == nullptr) return;
+    // SDL writes a window's frame request only where this atom exists; a window manager makes it.
     XInternAtom(display_, "_MOTIF_WM_HINTS", False);
-    sync();
+    if (!windowManager) return;
+    managerPid_ =
+        spawn({"openbox", "--sm-disable"}, -1, [&] { setenv("DISPLAY", displayName_.c_str(), 1); });
+    // The manager is ready once it has claimed the screen.
+    if (!waitUntil([&] {
+            return !property(DefaultRootWindow(display_), "_NET_SUPPORTING_WM_CHECK").empty();
+        }))
+        XCloseDisplay(display_), display_ = nullptr;
 }
 
 XSession::~XSession() {
-    stopProgram();
+    stopChild(programPid_);
+    stopChild(managerPid_);
     if (display_ != nullptr) XCloseDisplay(display_);
-    stopServer();
+    stopChild(serverPid_);
     if (!errorsPath_.empty()) unlink(errorsPath_.c_str());
 }
 
-void XSession::stopServer() {
-    if (serverPid_ > 0) stopChild(serverPid_);
-    serverPid_ = -1;
-}
-
-void XSession::sync() {
-    if (display_ != nullptr) XSync(display_, False);
-}
-
-int XSession::screenWidth() const {
-    return display_ ? DisplayWidth(display_, 0) : 0;
-}
-int XSession::screenHeight() const {
-    return display_ ? DisplayHeight(display_, 0) : 0;
-}
-
-bool XSession::startProgram() {
-    return startProgram(KALIMBOR_BINARY, KALIMBOR_DATA_DIR);
-}
-
-// In a sanitizer build the program starts with Mesa's software driver already loaded. The window
-// system loads and unloads the driver with every window the program opens, and the leak checker
-// reports what the driver never frees from an unloaded module without a name, which the list of
-// system libraries in scripts/lsan.supp cannot match. Kept loaded, those allocations carry the
-// driver's name; the program's own leaks, and every other sanitizer report, show as before.
+// In a sanitizer build Mesa's software driver is loaded from the start: the window system loads
+// and unloads it with every window, and the leak checker cannot name what an unloaded driver
+// never freed, so scripts/lsan.supp could not match it. Every other report shows as before.
 static void keepGlDriverLoaded() {
 #if defined(__SANITIZE_ADDRESS__)
     const char driver[] = "/usr/lib/x86_64-linux-gnu/dri/swrast_dri.so";
     if (access(driver, R_OK) != 0) return;
     setenv("LD_PRELOAD", driver, 1);
-    // The driver then comes before the sanitizer's runtime in the list of libraries.
-    const char* options = std::getenv("ASAN_OPTIONS");
-    std::string all = options ? std::string(options) + ":" : std::string();
-    setenv("ASAN_OPTIONS", (all + "verify_asan_link_order=0").c_str(), 1);
+    const char* options = getenv("ASAN_OPTIONS");
+    setenv("ASAN_OPTIONS",
+           ((options ? std::string(options) + ":" : "") + "verify_asan_link_order=0").c_str(), 1);
 #endif
 }
 
 bool XSession::startProgram(const std::string& binary, const std::string& folder) {
-    if (!ready() || programPid_ > 0) return false;
-    char errorsPath[] = "/tmp/kalimbor-e2e-stderr-XXXXXX";
-    int errorsFd = mkstemp(errorsPath);
+    char path[] = "/tmp/kalimbor-e2e-stderr-XXXXXX";
+    int errorsFd = ready() && programPid_ <= 0 ? mkstemp(path) : -1;
     if (errorsFd < 0) return false;
     if (!errorsPath_.empty()) unlink(errorsPath_.c_str());
-    errorsPath_ = errorsPath;
-    programExitCode_ = -1;
-    programPid_ = fork();
-    if (programPid_ == 0) {
-        int devNull = open("/dev/null", O_RDWR);
-        dup2(devNull, STDIN_FILENO);
-        dup2(devNull, STDOUT_FILENO);
-        dup2(errorsFd, STDERR_FILENO);
+    errorsPath_ = path;
+    programPid_ = spawn({binary}, errorsFd, [&] {
         if (chdir(folder.c_str()) != 0) _exit(126);
         setenv("DISPLAY", displayName_.c_str(), 1);
         setenv("SDL_VIDEODRIVER", "x11", 1);
         unsetenv("WAYLAND_DISPLAY");
         keepGlDriverLoaded();
-        execl(binary.c_str(), binary.c_str(), static_cast<char*>(nullptr));
-        _exit(127);
-    }
+    });
     close(errorsFd);
     return programPid_ > 0;
 }
 
 bool XSession::programRunning() {
-    if (programPid_ <= 0) return false;
     int status = 0;
+    if (programPid_ <= 0) return false;
     if (waitpid(programPid_, &status, WNOHANG) != programPid_) return true;
-    programExitCode_ = exitCodeOf(status);
+    programExitCode_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     programPid_ = -1;
     return false;
 }
@@ -224,48 +156,69 @@ bool XSession::waitForExit(int timeoutMs, int* exitCode) {
     return ended;
 }
 
-void XSession::stopProgram() {
-    if (programPid_ <= 0) return;
-    programExitCode_ = exitCodeOf(stopChild(programPid_));
-    programPid_ = -1;
+std::string XSession::programErrors() const {
+    std::stringstream text;
+    text << std::ifstream(errorsPath_).rdbuf();
+    return text.str();
 }
 
-std::string XSession::programErrors() const {
-    std::ifstream file(errorsPath_);
-    std::stringstream text;
-    text << file.rdbuf();
-    return text.str();
+std::vector<long> XSession::property(unsigned long window, const char* name, std::string* text) {
+    Atom type;
+    int format = 0;
+    unsigned long count = 0, after;
+    unsigned char* data = nullptr;
+    std::vector<long> items;
+    XGetWindowProperty(display_, window, XInternAtom(display_, name, False), 0, 1024, False,
+                       AnyPropertyType, &type, &format, &count, &after, &data);
+    if (data != nullptr && format == 8 && text != nullptr)
+        text->assign(reinterpret_cast<char*>(data), count);
+    if (data != nullptr && format == 32) {  // Xlib hands 32-bit items back as longs
+        long* first = reinterpret_cast<long*>(data);
+        items.assign(first, first + count);
+    }
+    if (data != nullptr) XFree(data);
+    return items;
+}
+
+// The client in a top-level window's tree: the first window with a name (a window manager's
+// frame has none).
+unsigned long XSession::clientOf(unsigned long window, int depth) {
+    std::string name;
+    property(window, "WM_NAME", &name);
+    if (!name.empty() || depth == 3) return name.empty() ? 0 : window;
+    Window unused, *children = nullptr, found = 0;
+    unsigned int count = 0;
+    if (XQueryTree(display_, window, &unused, &unused, &children, &count))
+        for (unsigned int i = 0; i < count && found == 0; ++i)
+            found = clientOf(children[i], depth + 1);
+    if (children != nullptr) XFree(children);
+    return found;
 }
 
 std::vector<ScreenWindow> XSession::windows() {
     std::vector<ScreenWindow> found;
-    if (!ready()) return found;
-    Window root = DefaultRootWindow(display_);
-    Window rootReturn, parent;
-    Window* children = nullptr;
+    Window root = display_ ? DefaultRootWindow(display_) : 0, unused, *children = nullptr;
     unsigned int count = 0;
-    if (!XQueryTree(display_, root, &rootReturn, &parent, &children, &count)) return found;
-    Atom dialogType = XInternAtom(display_, "_NET_WM_WINDOW_TYPE_DIALOG", False);
+    if (!display_ || !XQueryTree(display_, root, &unused, &unused, &children, &count)) return found;
+    const Atom dialog = XInternAtom(display_, "_NET_WM_WINDOW_TYPE_DIALOG", False);
     for (unsigned int i = 0; i < count; ++i) {
+        ScreenWindow w;
         XWindowAttributes attributes;
-        if (!XGetWindowAttributes(display_, children[i], &attributes)) continue;
-        if (attributes.map_state != IsViewable) continue;
-        ScreenWindow window;
-        window.id = children[i];
-        std::vector<char> title = property<char>(display_, children[i], "_NET_WM_NAME", 8);
-        if (title.empty()) title = property<char>(display_, children[i], "WM_NAME", 8);
-        window.title.assign(title.begin(), title.end());
-        Window child;
-        XTranslateCoordinates(display_, children[i], root, 0, 0, &window.x, &window.y, &child);
-        window.width = attributes.width;
-        window.height = attributes.height;
-        for (long type : property<long>(display_, children[i], "_NET_WM_WINDOW_TYPE", 32)) {
-            if (static_cast<Atom>(type) == dialogType) window.dialog = true;
-        }
-        // flags, functions, decorations, ...: bit 1 of flags says the decorations field counts.
-        std::vector<long> motif = property<long>(display_, children[i], "_MOTIF_WM_HINTS", 32);
-        window.borderless = motif.size() >= 3 && (motif[0] & 2) != 0 && motif[2] == 0;
-        found.push_back(window);
+        if ((w.id = clientOf(children[i], 0)) == 0 ||
+            !XGetWindowAttributes(display_, w.id, &attributes) ||
+            attributes.map_state != IsViewable)
+            continue;
+        property(w.id, "_NET_WM_NAME", &w.title);
+        if (w.title.empty()) property(w.id, "WM_NAME", &w.title);
+        XTranslateCoordinates(display_, w.id, root, 0, 0, &w.x, &w.y, &unused);
+        w.width = attributes.width;
+        w.height = attributes.height;
+        for (long type : property(w.id, "_NET_WM_WINDOW_TYPE"))
+            w.dialog = w.dialog || Atom(type) == dialog;
+        // flags, functions, decorations: bit 1 of the flags says the decorations count.
+        std::vector<long> motif = property(w.id, "_MOTIF_WM_HINTS");
+        w.borderless = motif.size() >= 3 && (motif[0] & 2) != 0 && motif[2] == 0;
+        found.push_back(w);
     }
     if (children != nullptr) XFree(children);
     return found;
@@ -273,25 +226,17 @@ std::vector<ScreenWindow> XSession::windows() {
 
 std::string XSession::describeWindows() {
     std::ostringstream text;
-    for (const ScreenWindow& window : windows()) {
-        text << std::hex << "0x" << window.id << std::dec << " \"" << window.title << "\" "
-             << window.width << "x" << window.height << "+" << window.x << "+" << window.y
-             << (window.dialog ? " dialog" : "") << (window.borderless ? " borderless" : "")
-             << "\n";
-    }
+    for (const ScreenWindow& w : windows())
+        text << std::hex << "0x" << w.id << std::dec << " \"" << w.title << "\" " << w.width << "x"
+             << w.height << "+" << w.x << "+" << w.y << (w.dialog ? " dialog" : "")
+             << (w.borderless ? " borderless" : "") << "\n";
     return text.str();
 }
 
 ScreenWindow XSession::findWindow(const std::function<bool(const ScreenWindow&)>& match) {
     std::vector<ScreenWindow> all = windows();
-    for (auto window = all.rbegin(); window != all.rend(); ++window) {
-        if (match(*window)) return *window;
-    }
-    return ScreenWindow{};
-}
-
-ScreenWindow XSession::findWindow(const std::string& title) {
-    return findWindow([&](const ScreenWindow& window) { return window.title == title; });
+    auto topmost = std::find_if(all.rbegin(), all.rend(), match);
+    return topmost == all.rend() ? ScreenWindow{} : *topmost;
 }
 
 ScreenWindow XSession::waitForWindow(const std::function<bool(const ScreenWindow&)>& match,
@@ -301,119 +246,150 @@ ScreenWindow XSession::waitForWindow(const std::function<bool(const ScreenWindow
     return found;
 }
 
-ScreenWindow XSession::waitForWindow(const std::string& title, int timeoutMs) {
-    return waitForWindow([&](const ScreenWindow& window) { return window.title == title; },
-                         timeoutMs);
-}
-
 bool XSession::waitUntil(const std::function<bool()>& condition, int timeoutMs) {
-    Clock::time_point start = Clock::now();
-    while (true) {
-        if (condition()) return true;
-        if (timedOut(start, timeoutMs)) return false;
-        pauseBriefly();
+    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (; !condition(); std::this_thread::sleep_for(std::chrono::milliseconds(10)))
+        if (Clock::now() > deadline) return false;
+    return true;
+}
+
+ScreenWindow XSession::focusWindow(const std::function<bool(const ScreenWindow&)>& match) {
+    ScreenWindow found;
+    waitUntil([&] {
+        found = findWindow(match);
+        if (found.id == 0 || focusedWindow() == found.id) return found.id != 0;
+        focus(found.id);
+        return false;
+    });
+    return focusedWindow() == found.id ? found : ScreenWindow{};
+}
+
+// The whole screen as the server holds it, for the caller to destroy; null without a server.
+static XImage* grabScreen(Display* display) {
+    return display ? XGetImage(display, DefaultRootWindow(display), 0, 0, DisplayWidth(display, 0),
+                               DisplayHeight(display, 0), AllPlanes, ZPixmap)
+                   : nullptr;
+}
+
+std::vector<char> XSession::screenBytes() {
+    std::vector<char> bytes;
+    if (XImage* image = grabScreen(display_)) {
+        bytes.assign(image->data, image->data + image->bytes_per_line * image->height);
+        XDestroyImage(image);
     }
+    return bytes;
 }
 
-void XSession::keyDown(const char* keysym) {
-    KeyCode code = ready() ? XKeysymToKeycode(display_, XStringToKeysym(keysym)) : 0;
-    if (code != 0) XTestFakeKeyEvent(display_, code, True, CurrentTime);
-    sync();
+bool XSession::waitForFrames(int count) {
+    std::vector<char> last = screenBytes();
+    return waitUntil([&] {
+        std::vector<char> now = screenBytes();
+        if (now != last) --count, last.swap(now);
+        return count <= 0;
+    });
 }
 
-void XSession::keyUp(const char* keysym) {
-    KeyCode code = ready() ? XKeysymToKeycode(display_, XStringToKeysym(keysym)) : 0;
-    if (code != 0) XTestFakeKeyEvent(display_, code, False, CurrentTime);
-    sync();
+void XSession::key(const char* keysym, bool down) {
+    KeyCode code = display_ ? XKeysymToKeycode(display_, XStringToKeysym(keysym)) : 0;
+    if (code != 0) XTestFakeKeyEvent(display_, code, down, CurrentTime), XSync(display_, False);
 }
 
 bool XSession::holdKeyUntil(const char* keysym, const std::function<bool()>& condition,
                             int timeoutMs) {
-    keyDown(keysym);
+    key(keysym, true);
     bool held = waitUntil(condition, timeoutMs);
-    keyUp(keysym);
+    key(keysym, false);
     return held;
 }
 
-void XSession::movePointer(int x, int y) {
-    if (ready()) XTestFakeMotionEvent(display_, 0, x, y, CurrentTime);
-    sync();
-}
-
-void XSession::buttonDown(int button) {
-    if (ready()) XTestFakeButtonEvent(display_, static_cast<unsigned>(button), True, CurrentTime);
-    sync();
-}
-
-void XSession::buttonUp(int button) {
-    if (ready()) XTestFakeButtonEvent(display_, static_cast<unsigned>(button), False, CurrentTime);
-    sync();
+void XSession::movePointerBy(int dx, int dy) {
+    if (display_)
+        XTestFakeRelativeMotionEvent(display_, dx, dy, CurrentTime), XSync(display_, False);
 }
 
 unsigned long XSession::focusedWindow() {
-    if (!ready()) return 0;
     Window window = None;
     int revertTo = 0;
-    XGetInputFocus(display_, &window, &revertTo);
-    // None and PointerRoot are not windows.
-    return window == PointerRoot ? 0 : window;
+    if (display_) XGetInputFocus(display_, &window, &revertTo);
+    return window == PointerRoot ? 0 : window;  // neither None nor PointerRoot is a window
 }
 
-// With no window manager, a box gets keys only once it is given the focus, as a click would.
-void XSession::answerMessageBox(const ScreenWindow& box, const char* keysym) {
-    if (!ready()) return;
-    XRaiseWindow(display_, box.id);
-    XSetInputFocus(display_, box.id, RevertToPointerRoot, CurrentTime);
-    keyDown(keysym);
-    keyUp(keysym);
-}
-
-void XSession::requestClose(unsigned long window) {
-    if (!ready()) return;
+void XSession::askManager(unsigned long window, const char* message, long first, long second) {
     XEvent event{};
-    event.xclient.type = ClientMessage;
-    event.xclient.window = window;
-    event.xclient.message_type = XInternAtom(display_, "WM_PROTOCOLS", False);
-    event.xclient.format = 32;
-    event.xclient.data.l[0] = static_cast<long>(XInternAtom(display_, "WM_DELETE_WINDOW", False));
-    event.xclient.data.l[1] = CurrentTime;
-    XSendEvent(display_, window, False, NoEventMask, &event);
-    sync();
+    event.xclient = {
+        ClientMessage, 0, True, display_, window, XInternAtom(display_, message, False), 32, {}};
+    event.xclient.data.l[0] = first;
+    event.xclient.data.l[1] = second;
+    XSendEvent(display_, DefaultRootWindow(display_), False,
+               SubstructureRedirectMask | SubstructureNotifyMask, &event);
+    XSync(display_, False);
 }
 
-void XSession::setMinimised(unsigned long window, bool minimised) {
-    if (!ready()) return;
-    const Atom hidden = XInternAtom(display_, "_NET_WM_STATE_HIDDEN", False);
-    std::vector<long> state = property<long>(display_, window, "_NET_WM_STATE", 32);
-    state.erase(std::remove(state.begin(), state.end(), static_cast<long>(hidden)), state.end());
-    if (minimised) state.push_back(static_cast<long>(hidden));
-    XChangeProperty(display_, window, XInternAtom(display_, "_NET_WM_STATE", False), XA_ATOM, 32,
-                    PropModeReplace, reinterpret_cast<const unsigned char*>(state.data()),
-                    static_cast<int>(state.size()));
-    sync();
+void XSession::focus(unsigned long window) {
+    if (!display_) return;
+    if (managerPid_ > 0) return askManager(window, "_NET_ACTIVE_WINDOW", 2, CurrentTime);
+    XRaiseWindow(display_, window);
+    XSetInputFocus(display_, window, RevertToPointerRoot, CurrentTime);
+    XSync(display_, False);
+}
+
+bool XSession::pointerTakenByOther() {
+    int result = display_ ? XGrabPointer(display_, DefaultRootWindow(display_), False, 0,
+                                         GrabModeAsync, GrabModeAsync, None, None, CurrentTime)
+                          : GrabFrozen;
+    if (result == GrabSuccess) XUngrabPointer(display_, CurrentTime), XSync(display_, False);
+    return result == AlreadyGrabbed;
+}
+
+void XSession::answerMessageBox(const ScreenWindow& box, const char* keysym) {
+    waitUntil([&] { return focusedWindow() == box.id || (focus(box.id), false); });
+    key(keysym, true);
+    key(keysym, false);
+}
+
+void XSession::minimise(unsigned long window) {
+    if (display_) askManager(window, "WM_CHANGE_STATE", IconicState);
+}
+
+void XSession::closeThroughWindowManager(unsigned long window) {
+    if (display_) askManager(window, "_NET_CLOSE_WINDOW", CurrentTime, 2);
 }
 
 Screenshot XSession::screenshot() {
     Screenshot shot;
-    if (!ready()) return shot;
-    int width = screenWidth();
-    int height = screenHeight();
-    XImage* image =
-        XGetImage(display_, DefaultRootWindow(display_), 0, 0, static_cast<unsigned>(width),
-                  static_cast<unsigned>(height), AllPlanes, ZPixmap);
+    XImage* image = grabScreen(display_);
     if (image == nullptr) return shot;
-    shot.width = width;
-    shot.height = height;
-    shot.rgb.resize(size_t(width) * height * 3);
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) {
+    shot.width = image->width;
+    shot.height = image->height;
+    // Each channel scaled to 0..255 through its visual's mask.
+    auto channel = [](unsigned long pixel, unsigned long mask) {
+        int shift = __builtin_ctzl(mask);
+        return uint8_t(((pixel & mask) >> shift) * 255 / (mask >> shift));
+    };
+    for (int y = 0; y < shot.height; ++y)
+        for (int x = 0; x < shot.width; ++x) {
             unsigned long pixel = XGetPixel(image, x, y);
-            uint8_t* out = &shot.rgb[(size_t(y) * width + x) * 3];
-            out[0] = channel(pixel, image->red_mask);
-            out[1] = channel(pixel, image->green_mask);
-            out[2] = channel(pixel, image->blue_mask);
+            shot.rgb.insert(shot.rgb.end(),
+                            {channel(pixel, image->red_mask), channel(pixel, image->green_mask),
+                             channel(pixel, image->blue_mask)});
         }
-    }
     XDestroyImage(image);
     return shot;
+}
+
+bool switchWithF1(XSession& session, const std::function<bool(const ScreenWindow&)>& mode,
+                  int holdMs, int pauseMs) {
+    auto atLeast = [&](int ms) {
+        const Clock::time_point end = Clock::now() + std::chrono::milliseconds(ms);
+        session.waitUntil([&] { return Clock::now() >= end; });
+    };
+    const Clock::time_point pressed = Clock::now();
+    session.key("F1", true);
+    const bool switched = session.focusWindow(mode).id != 0;
+    atLeast(
+        holdMs -
+        int(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - pressed).count()));
+    session.key("F1", false);
+    atLeast(pauseMs);
+    return switched && session.waitForFrames(2);
 }

@@ -1,14 +1,9 @@
-// x_session.h — end-to-end sessions: a private Xvfb screen with no window manager, the real
-// program started on it, its top-level windows found and inspected, real keyboard and mouse input
-// sent through XTest, and screenshots of the whole screen.
+// x_session.h — end-to-end sessions: a private Xvfb screen, optionally with a real window manager
+// (openbox) on it, the real program started on it, its windows found, real keyboard and mouse input
+// sent through XTest, and screenshots.
 //
-// Nothing here sleeps for a fixed time: every wait polls in short steps up to its timeout. The
-// session's destructor always ends the program (if still running) and the X server. Because no
-// window manager runs, nobody moves the keyboard focus: a window (for instance a message box)
-// gets keys only after focus() or answerMessageBox(); the program's own main window takes the
-// focus itself when it opens, a moment after it appears. Keys reach the program only between
-// frames, so a key that must be seen "held" is best pressed with holdKeyUntil, which keeps it down
-// until its effect shows; a key released while no window has the focus reaches no window at all.
+// Nothing here sleeps for a fixed time: every wait polls until its condition holds or its deadline
+// passes. The destructor ends the program, the window manager and the server.
 #pragma once
 
 #include <sys/types.h>
@@ -18,101 +13,106 @@
 #include <string>
 #include <vector>
 
-// One mapped top-level window as the X server sees it.
+// What every end-to-end file shares.
+inline const char programTitle[] = "Kalimbor v.1.4b";
+// Generous: a sanitizer build on a busy machine starts slowly. Every wait ends as soon as its
+// condition holds, so the figure only matters when something is wrong.
+constexpr int patienceMs = 60000;
+
+// One mapped client window: the program's own window, not a frame a window manager put around it.
 struct ScreenWindow {
-    unsigned long id = 0;  // X window id; 0 when no window was found
-    std::string title;     // _NET_WM_NAME, or WM_NAME when that is missing
-    int x = 0;             // the window's top-left corner on the screen
-    int y = 0;
-    int width = 0;
-    int height = 0;
-    bool dialog = false;      // a message box (_NET_WM_WINDOW_TYPE_DIALOG)
-    bool borderless = false;  // asks for no frame (_MOTIF_WM_HINTS decorations 0)
+    unsigned long id = 0;  // 0 when no window was found
+    std::string title;
+    int x = 0, y = 0, width = 0, height = 0;  // the client area on the screen
+    bool dialog = false;                      // a message box
+    bool borderless = false;                  // asks for no frame
 };
 
-// The whole screen as RGB bytes, top row first, three bytes a pixel.
-struct Screenshot {
-    int width = 0;
-    int height = 0;
-    std::vector<uint8_t> rgb;
+bool isMainWindow(const ScreenWindow& window);
+bool isFullscreenWindow(const ScreenWindow& window);  // borderless, covering the 800 x 600 screen
+bool isFramedWindow(const ScreenWindow& window);      // framed, with an 800 x 600 client area
+std::function<bool(const ScreenWindow&)> isBox(const std::string& caption);
 
+// The whole screen as RGB bytes, top row first.
+struct Screenshot {
+    int width = 0, height = 0;
+    std::vector<uint8_t> rgb;
     const uint8_t* pixel(int x, int y) const { return &rgb[(size_t(y) * width + x) * 3]; }
 };
 
+// Processes that keep `count` cores busy for as long as the object lives.
+struct BusyCores {
+    explicit BusyCores(int count);
+    ~BusyCores();
+    std::vector<pid_t> pids;
+};
+
+// A sanitizer report whose stack passes through the program's own sources.
+bool sanitizerBlamesUs(const std::string& errors);
+
 class XSession {
 public:
-    // Starts Xvfb on a free display number with one screen "WIDTHxHEIGHTxDEPTH" and waits until
-    // it accepts connections (ready() tells whether it did).
-    explicit XSession(const std::string& screen = "800x600x16");
+    explicit XSession(const std::string& screen = "800x600x16", bool windowManager = false);
     ~XSession();
     XSession(const XSession&) = delete;
     XSession& operator=(const XSession&) = delete;
 
     bool ready() const { return display_ != nullptr; }
     const std::string& displayName() const { return displayName_; }
-    int screenWidth() const;
-    int screenHeight() const;
 
-    // ---- the program ----
-    // Starts KALIMBOR_BINARY in KALIMBOR_DATA_DIR on this screen, its standard error captured.
-    bool startProgram();
-    // The same for another program file (an installed launcher) or working folder (a damaged copy
-    // of the data).
-    bool startProgram(const std::string& binary, const std::string& folder);
+    // The program (by default the built one in the data folder), its standard error captured.
+    bool startProgram(const std::string& binary = KALIMBOR_BINARY,
+                      const std::string& folder = KALIMBOR_DATA_DIR);
     bool programRunning();
-    // Waits for the program to end; the exit code, or 128 + signal number when a signal ended it.
+    // The exit code, or 128 + the signal's number.
     bool waitForExit(int timeoutMs, int* exitCode);
-    // Everything the program has written to standard error so far.
     std::string programErrors() const;
 
-    // ---- windows ----
-    // The mapped top-level windows, bottom to top.
-    std::vector<ScreenWindow> windows();
-    // One line per mapped window (id, title, geometry, kind), for failure messages.
+    std::vector<ScreenWindow> windows();  // bottom to top
     std::string describeWindows();
-    // The topmost mapped window that matches, or one with id 0.
     ScreenWindow findWindow(const std::function<bool(const ScreenWindow&)>& match);
-    ScreenWindow findWindow(const std::string& title);
-    // The same, polling until one appears or the timeout passes.
     ScreenWindow waitForWindow(const std::function<bool(const ScreenWindow&)>& match,
-                               int timeoutMs);
-    ScreenWindow waitForWindow(const std::string& title, int timeoutMs);
-    // Polls the condition until it holds (true) or the timeout passes (false).
-    bool waitUntil(const std::function<bool()>& condition, int timeoutMs);
+                               int timeoutMs = patienceMs);
+    bool waitUntil(const std::function<bool()>& condition, int timeoutMs = patienceMs);
+    // Waits until a matching window exists and has the keyboard, giving it the focus as needed.
+    ScreenWindow focusWindow(const std::function<bool(const ScreenWindow&)>& match);
+    // Waits until the screen has changed `count` times: each change is a frame the program drew
+    // (its rain moves with every frame).
+    bool waitForFrames(int count);
 
-    // ---- input, through XTest as from a real keyboard and mouse ----
-    // Keys by X keysym name: "F1", "Escape", "Return", "Up", "a", ...
-    void keyDown(const char* keysym);
-    void keyUp(const char* keysym);
-    // Holds the key down until the condition holds or the timeout passes, then releases it.
-    bool holdKeyUntil(const char* keysym, const std::function<bool()>& condition, int timeoutMs);
-    void movePointer(int x, int y);
-    void buttonDown(int button);  // 1 left, 2 middle, 3 right
-    void buttonUp(int button);
-    // Focuses a message box and presses and releases the key ("Return" = its default button,
-    // "Escape" = its escape button).
-    void answerMessageBox(const ScreenWindow& box, const char* keysym);
-    // The window that has the keyboard focus (0 when none has it).
+    // Input by X keysym name ("F1", "Escape", "Alt_L", "a").
+    void key(const char* keysym, bool down);
+    bool holdKeyUntil(const char* keysym, const std::function<bool()>& condition,
+                      int timeoutMs = patienceMs);
+    void movePointerBy(int dx, int dy);  // relative motion, as a mouse sends it
     unsigned long focusedWindow();
-    // Asks the window to close, as a window manager does for its close button.
-    void requestClose(unsigned long window);
-    // Marks the window minimised (_NET_WM_STATE_HIDDEN added to its _NET_WM_STATE) or restored
-    // (the mark taken away), as a window manager does; the window hears of it through the
-    // property change.
-    void setMinimised(unsigned long window, bool minimised);
+    // Gives the window the keyboard: through the window manager when one runs (as a click on a
+    // task bar does), directly otherwise.
+    void focus(unsigned long window);
+    // True while some other client holds the pointer grab (the program, once it took the pointer).
+    bool pointerTakenByOther();
+    void answerMessageBox(const ScreenWindow& box, const char* keysym);
+    // Requests to the window manager, as its task bar sends them.
+    void minimise(unsigned long window);
+    void closeThroughWindowManager(unsigned long window);
 
-    // ---- pictures ----
     Screenshot screenshot();
 
 private:
-    void stopProgram();
-    void stopServer();
-    void sync();
+    std::vector<char> screenBytes();
+    std::vector<long> property(unsigned long window, const char* name, std::string* text = nullptr);
+    unsigned long clientOf(unsigned long window, int depth);
+    void askManager(unsigned long window, const char* message, long first, long second = 0);
 
     struct _XDisplay* display_ = nullptr;
     std::string displayName_;
-    pid_t serverPid_ = -1;
-    pid_t programPid_ = -1;
+    pid_t serverPid_ = -1, managerPid_ = -1, programPid_ = -1;
     int programExitCode_ = -1;
     std::string errorsPath_;
 };
+
+// Holds F1 (at least `holdMs`) until the window in the wanted mode has the keyboard, releases it,
+// and waits (at least `pauseMs`) until the program has drawn two frames since: the release has then
+// been read, so the next press is a press of its own and not part of this one.
+bool switchWithF1(XSession& session, const std::function<bool(const ScreenWindow&)>& mode,
+                  int holdMs = 0, int pauseMs = 0);
