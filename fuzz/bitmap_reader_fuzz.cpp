@@ -6,12 +6,8 @@
 #include "assets/bitmap_reader.h"
 #include "platform/platform.h"
 
-static int32_t ignoreMessageBox(WindowHandle, const char*, const char*, uint32_t) {
-    return messageBoxAnswerOk;
-}
-
-static WindowHandle noFocus() {
-    return nullptr;
+static MessageAnswer ignoreMessageBox(const char*, const char*, MessageButtons, MessageIcon) {
+    return MessageAnswer::ok;
 }
 
 // The desktop layer with its message boxes silenced: a refused input is an expected outcome.
@@ -19,7 +15,6 @@ static const PlatformLayer* silencedLayer() {
     static PlatformLayer layer = [] {
         PlatformLayer silenced = sdlPlatformLayer;
         silenced.messageBox = ignoreMessageBox;
-        silenced.getFocus = noFocus;
         return silenced;
     }();
     return &layer;
