@@ -20,13 +20,9 @@ static std::string hudLine(int line) {
     return text;
 }
 
-// Starts from no frame timed yet and drives the platform clock by hand.
+// Starts from the program's start values, no frame timed yet, and drives the clock by hand.
 struct FrameTiming : ::testing::Test {
     ScriptedPlatformSession session;
-    void SetUp() override {
-        clockSeconds = fpsPeriodStart = framesPerSecond = animationPhase = 0;
-        fpsFrameCount = 0;
-    }
     void frameAt(uint32_t milliseconds) {
         scripted.clockMilliseconds = milliseconds;
         updateFrameTiming();
@@ -44,7 +40,7 @@ TEST_F(FrameTiming, PeriodClosesOnlyStrictlyPastTwoTenths) {
     EXPECT_NEAR(framesPerSecond, 2 / 0.201f, 0.01);
     EXPECT_EQ(animationPhase, 1 + 1 + 2);
     // From a period start of 0 the reading 0.2f lies just above the double 0.2 and closes it.
-    SetUp();
+    resetProgramState();
     frameAt(200);
     EXPECT_EQ(framesPerSecond, 5);
 }
