@@ -20,13 +20,9 @@ static std::string hudLine(int line) {
     return text;
 }
 
-// Starts from no frame timed yet and drives the platform clock by hand.
+// Starts from the program's start values, no frame timed yet, and drives the clock by hand.
 struct FrameTiming : ::testing::Test {
     ScriptedPlatformSession session;
-    void SetUp() override {
-        clockSeconds = fpsPeriodStart = framesPerSecond = animationPhase = 0;
-        fpsFrameCount = 0;
-    }
     void frameAt(uint32_t milliseconds) {
         scripted.clockMilliseconds = milliseconds;
         updateFrameTiming();
@@ -44,7 +40,7 @@ TEST_F(FrameTiming, PeriodClosesOnlyStrictlyPastTwoTenths) {
     EXPECT_NEAR(framesPerSecond, 2 / 0.201f, 0.01);
     EXPECT_EQ(animationPhase, 1 + 1 + 2);
     // From a period start of 0 the reading 0.2f lies just above the double 0.2 and closes it.
-    SetUp();
+    resetProgramState();
     frameAt(200);
     EXPECT_EQ(framesPerSecond, 5);
 }
@@ -71,11 +67,11 @@ TEST(HudLines, PrintTheViewerState) {
     pitch = -90, heading = 12.345f, forwardTilt = -4, sideTilt = 2;
     EXPECT_EQ(hudLine(3), "Pozicia(x,y,z): 530.50, -12.00, 20.00 FPS: 49.50\n");
     EXPECT_EQ(hudLine(4), "Uhly(x,z,sklon priamy, sklon bocny): -90.00, 12.35, -4.00, 2.00\n");
-    // The longest numbers still fit.
+    // The longest numbers still fit: nothing is cut off.
     worldOffsetX = worldOffsetY = groundZ = framesPerSecond = FLT_MAX;
     pitch = heading = forwardTilt = sideTilt = -FLT_MAX;
-    for (int line = 3; line <= 4; ++line) {
-        char text[hudLineSize];
+    char text[hudLineSize];
+    for (int line : {3, 4}) {
         const int length = formatHudLine(line, text, sizeof text);
         EXPECT_EQ(length, int(std::strlen(text))) << line;
     }
@@ -98,9 +94,8 @@ TEST(HudOverlay, PrintsFourTintedLines) {
         columns[bottom].insert(int((left - 2) / 12));
         const FeedbackVertex& v = triangle.vertices[0];
         const float leftmost = lines[bottom].empty() ? left : std::min(left, lines[bottom][3]);
-        lines[bottom] = {v.r, v.g, v.b, leftmost};
+        lines[bottom] = {v.r, v.g, v.b, leftmost, float(columns[bottom].size())};
     }
-    for (auto& [bottom, line] : lines) line.push_back(columns[bottom].size());
     auto glyphs = [](int line) {
         const std::string text = hudLine(line);
         return float(text.size() - (text.back() == '\n'));  // the line feed prints nothing

@@ -17,26 +17,31 @@ static void runFrames(int count) {
     for (int i = 0; i < count; ++i) advanceViewer();
 }
 
-// The eye stands at the heights of the frame before; no bob while animationPhase is 0.
-TEST_F(ViewerMotion, EyeRisesToStandingHeightThenRaisingAndCrouchingMoveIt) {
+// The eye stands at the heights of the frame before; no bob while animationPhase is 0. Leans
+// reach their limits and return in steps of 0.2 to exactly 0.
+TEST_F(ViewerMotion, EyeRisesToStandingHeightCrouchesAndLeans) {
     advanceViewer();
-    EXPECT_EQ(groundZ, 0.0f);
-    EXPECT_TRUE(torsoHeight == 10.0f && legHeight == 0.4f);
+    EXPECT_TRUE(groundZ == 0.0f && torsoHeight == 10.0f && legHeight == 0.4f);
     runFrames(24);
     EXPECT_LT(legHeight, 10.0f);  // 25 steps of 0.4 fall just short in single precision
     runFrames(2);
     EXPECT_EQ(groundZ, -20.0f);
     raiseHeld = crouchHeld = 1;  // the torso up to 15 by 0.5, the legs down to 2 by 0.4
+    walkDirection = 1, strafeDirection = -1;
     runFrames(21);
     EXPECT_FLOAT_EQ(groundZ, -17.0f);
-    raiseHeld = crouchHeld = 0;
+    EXPECT_TRUE(forwardTilt == -4.0f && sideTilt == 2.0f);
+    raiseHeld = crouchHeld = walkDirection = strafeDirection = 0;
     runFrames(22);
     EXPECT_EQ(groundZ, -20.0f);
+    EXPECT_TRUE(forwardTilt == 0.0f && sideTilt == 0.0f);
 }
 
-TEST_F(ViewerMotion, SteadyWalkThenGlideAfterRelease) {
+// Forward and sideways keys once per step, then a glide; one mouse move turns about 0.2333
+// degrees a pixel.
+TEST_F(ViewerMotion, SteadyWalkGlideAndTurn) {
     float before = 0;
-    for (int frame = 0; frame < 300; ++frame) {  // forward and sideways keys, once per step
+    for (int frame = 0; frame < 300; ++frame) {
         before = worldOffsetY;
         advanceViewer();
         velocityY += walkSpeed;
@@ -44,42 +49,27 @@ TEST_F(ViewerMotion, SteadyWalkThenGlideAfterRelease) {
     }
     EXPECT_NEAR(before - worldOffsetY, 0.4045, 5e-4);
     const float releasedAt = worldOffsetY, velocityAtRelease = velocityY;
-    runFrames(400);
-    EXPECT_NEAR(releasedAt - worldOffsetY, 4.045 * velocityAtRelease, 1e-3);
-    EXPECT_EQ(worldOffsetX, worldOffsetY);
-}
-
-TEST_F(ViewerMotion, OneMouseMoveTurnsAboutPoint2333DegreesPerPixel) {
     pitchAccumulator = -90;
     headingRate += 0.1f * 30;  // 30 pixels right
     pitchRate += 0.1f * 12;    // 12 pixels down
-    runFrames(200);
+    runFrames(400);
+    EXPECT_NEAR(releasedAt - worldOffsetY, 4.045 * velocityAtRelease, 1e-3);
+    EXPECT_EQ(worldOffsetX, worldOffsetY);
     EXPECT_NEAR(heading, 0.23333 * 30, 1e-3);
     EXPECT_NEAR(pitch, -90 + 0.23333 * 12, 1e-3);
 }
 
+// Straight down at start; 466.7 degrees up goes far past straight up, 93.3 back down is still
+// beyond it, and another 233.3 turns the view down again.
 TEST_F(ViewerMotion, PitchIsLimitedButTheAccumulatorRunsOn) {
     runFrames(1);
-    EXPECT_EQ(pitch, 0.0f);  // straight down at start
-    pitchRate = -200;        // 466.7 degrees up: far past straight up
-    runFrames(50);
-    EXPECT_EQ(pitch, -180.0f);
-    pitchRate = 40;  // back down by 93.3: still beyond straight up
-    runFrames(50);
-    EXPECT_EQ(pitch, -180.0f);
-    pitchRate = 100;  // another 233.3: the view turns down again
-    runFrames(50);
-    EXPECT_NEAR(pitch, -140.0f, 1e-2);
-}
-
-TEST_F(ViewerMotion, LeansReachTheirLimitsAndReturnToExactlyZero) {
-    walkDirection = 1;
-    strafeDirection = -1;
-    runFrames(21);
-    EXPECT_TRUE(forwardTilt == -4.0f && sideTilt == 2.0f);
-    walkDirection = strafeDirection = 0;
-    runFrames(21);  // back in steps of 0.2, ending on exactly 0
-    EXPECT_TRUE(forwardTilt == 0.0f && sideTilt == 0.0f);
+    EXPECT_EQ(pitch, 0.0f);
+    const std::pair<float, float> steps[] = {{-200, -180}, {40, -180}, {100, -140}};
+    for (const auto& [rate, wanted] : steps) {
+        pitchRate = rate;
+        runFrames(50);
+        EXPECT_NEAR(pitch, wanted, 1e-2) << rate;
+    }
 }
 
 // Facing world +x, level, brought 5 nearer: eye coordinates of world points under the modelview

@@ -4,32 +4,27 @@
 #include <EGL/egl.h>
 #include <EGL/eglext.h>
 
+#include <cstring>
+
 GlTestContext::GlTestContext(int width, int height) {
-    auto getPlatformDisplay = reinterpret_cast<PFNEGLGETPLATFORMDISPLAYEXTPROC>(
-        eglGetProcAddress("eglGetPlatformDisplayEXT"));
-    if (!getPlatformDisplay) return;
     EGLDisplay display =
-        getPlatformDisplay(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr);
+        eglGetPlatformDisplay(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr);
     if (display == EGL_NO_DISPLAY || !eglInitialize(display, nullptr, nullptr)) return;
     display_ = display;
     // clang-format off
-    const EGLint configAttributes[] = {EGL_SURFACE_TYPE, EGL_PBUFFER_BIT, EGL_RED_SIZE, 8,
-        EGL_GREEN_SIZE, 8, EGL_BLUE_SIZE, 8, EGL_DEPTH_SIZE, 16,
-        EGL_RENDERABLE_TYPE, EGL_OPENGL_BIT, EGL_NONE};
-    // clang-format on
+    const EGLint configAttributes[] = {EGL_SURFACE_TYPE, EGL_PBUFFER_BIT, EGL_RENDERABLE_TYPE,
+        EGL_OPENGL_BIT, EGL_RED_SIZE, 8, EGL_GREEN_SIZE, 8, EGL_BLUE_SIZE, 8, EGL_DEPTH_SIZE, 16,
+        EGL_NONE};  // clang-format on
+    const EGLint surfaceAttributes[] = {EGL_WIDTH, width, EGL_HEIGHT, height, EGL_NONE};
     EGLConfig config;
     EGLint configCount = 0;
-    if (!eglChooseConfig(display, configAttributes, &config, 1, &configCount) || configCount < 1)
+    if (!eglChooseConfig(display, configAttributes, &config, 1, &configCount) || configCount < 1 ||
+        (surface_ = eglCreatePbufferSurface(display, config, surfaceAttributes)) == EGL_NO_SURFACE)
         return;
-    const EGLint surfaceAttributes[] = {EGL_WIDTH, width, EGL_HEIGHT, height, EGL_NONE};
-    surface_ = eglCreatePbufferSurface(display, config, surfaceAttributes);
-    if (surface_ == EGL_NO_SURFACE) return;
     eglBindAPI(EGL_OPENGL_API);
     context_ = eglCreateContext(display, config, EGL_NO_CONTEXT, nullptr);
-    if (context_ == EGL_NO_CONTEXT || !eglMakeCurrent(display, surface_, surface_, context_))
-        return;
-    glViewport(0, 0, width, height);
-    valid_ = true;
+    valid_ = context_ != EGL_NO_CONTEXT && eglMakeCurrent(display, surface_, surface_, context_);
+    if (valid_) glViewport(0, 0, width, height);
 }
 
 // The display stays initialised: EGL shares it between all contexts of the process.
@@ -60,11 +55,9 @@ std::vector<FeedbackPrimitive> captureFeedback(const std::function<void()>& draw
         FeedbackPrimitive primitive{static_cast<GLenum>(buffer[i++]), {}};
         size_t vertices = primitive.token == GL_POINT_TOKEN ? 1 : 2;
         if (primitive.token == GL_POLYGON_TOKEN) vertices = static_cast<size_t>(buffer[i++]);
-        for (; vertices > 0; --vertices, i += 12) {
-            const GLfloat* f = &buffer[i];
-            primitive.vertices.push_back(
-                {f[0], f[1], f[2], f[3], f[4], f[5], f[6], f[7], f[8], f[9], f[10], f[11]});
-        }
+        primitive.vertices.resize(vertices);
+        std::memcpy(primitive.vertices.data(), &buffer[i], vertices * sizeof(FeedbackVertex));
+        i += 12 * vertices;
         primitives.push_back(std::move(primitive));
     }
     return primitives;

@@ -1,5 +1,5 @@
-// gl_test_context.h — a real headless Mesa GL context for the tests that draw, and OpenGL feedback
-// mode to see exactly which vertices, colours and texture coordinates a routine issued.
+// gl_test_context.h — a headless Mesa GL context for the tests that draw, and OpenGL feedback mode
+// to see exactly which vertices, colours and texture coordinates a routine issued.
 #pragma once
 
 #include <GL/gl.h>
@@ -7,8 +7,7 @@
 #include <functional>
 #include <vector>
 
-// An off-screen compatibility context on Mesa's software renderer, current from construction
-// until destruction.
+// An off-screen compatibility context on Mesa's software renderer, current while it lives.
 class GlTestContext {
 public:
     explicit GlTestContext(int width = 800, int height = 600);
@@ -22,12 +21,11 @@ private:
     bool valid_ = false;
 };
 
-// One vertex as feedback mode (GL_4D_COLOR_TEXTURE) reports it: window position, colour, texture.
+// A vertex as GL_4D_COLOR_TEXTURE feedback reports it, and a polygon, line or point that survived
+// clipping and culling.
 struct FeedbackVertex {
     float x, y, z, w, r, g, b, a, s, t, p, q;
 };
-
-// A polygon, line or point as it survived clipping and culling.
 struct FeedbackPrimitive {
     GLenum token;
     std::vector<FeedbackVertex> vertices;

@@ -1,5 +1,5 @@
-// test_files.h — what the asset and data tests share: a private temporary folder, files built
-// byte by byte, and images taken over from the bitmap reader.
+// test_files.h — what the asset tests share: a private temporary folder, files built byte by byte,
+// and the pixels taken over from the bitmap reader.
 #pragma once
 
 #include <unistd.h>
@@ -63,18 +63,11 @@ inline Bytes bitmapFile(int32_t width, int32_t height, uint32_t bits, uint32_t c
     return concat(file, rest);
 }
 
-struct DecodedImage {
-    int32_t width = 0, height = 0;
-    Bytes rgb;  // bottom row first
-};
-
-// Takes over and frees what the reader returned; null gives an empty image.
-inline DecodedImage takeImage(RgbImage* image) {
+// The pixels, bottom row first, of what the reader returned, which is freed; none for null.
+inline Bytes takePixels(RgbImage* image) {
     if (image == nullptr) return {};
-    const DecodedImage taken = {
-        image->width, image->height,
-        Bytes(image->pixels, image->pixels + size_t{3} * image->width * image->height)};
+    const Bytes rgb(image->pixels, image->pixels + size_t{3} * image->width * image->height);
     std::free(image->pixels);
     std::free(image);
-    return taken;
+    return rgb;
 }

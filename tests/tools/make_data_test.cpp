@@ -1,5 +1,4 @@
-// The hangar the build generates: a closed, outward-facing solid that stands where the world puts
-// it.
+// The hangar the build generates: a closed, outward-facing solid where the world puts it.
 #include <gtest/gtest.h>
 
 #include <array>
