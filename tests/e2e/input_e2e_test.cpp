@@ -1,7 +1,6 @@
-// input_e2e_test.cpp — the real program under a busy machine's input: every pointer motion turns
-// the view by its share; a hundred impatient F1 presses, on a bare X server and under a window
-// manager, leave the window, the place and the view as they were, and the program still ends on
-// Escape, and is minimised, restored and closed with Alt+F4. The figures are read off the screen.
+// input_e2e_test.cpp — input as a busy machine delivers it: every pointer motion turns the view by
+// its share, and a hundred impatient F1 presses (bare X server, window manager) leave the window,
+// the place and the view as they were. The figures are read off the screen.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -25,18 +24,18 @@ constexpr double degreesPerPixel = 0.1 * 0.7 / 0.3;
 constexpr double printedTolerance = 0.006;  // two figures printed with two decimals
 const int cores = int(sysconf(_SC_NPROCESSORS_ONLN));
 
-// The overlay: glyph cells 16 units square from x = 2, 12 units apart, in a 1024 x 768 space
-// stretched over the window. A glyph's ink stays within the first 12 units of its cell, so the
-// compared cells never share a pixel with a neighbour's ink.
+// The overlay: glyph cells 16 units square from x = 2, 12 units apart (ink stays within the first
+// 12, so cells never share ink), in a 1024 x 768 space stretched over the window; the lines' tints
+// (0.7, 0.7, 1) and (1, 0.7, 0.7) both add up to 2.4.
 constexpr double overlayWidth = 1024, overlayHeight = 768;
 constexpr int screenWidth = 800, screenHeight = 600;
 constexpr int firstX = 2, advance = 12, cellUnits = 16;
+constexpr double gain = 255 * 2.4;
 const char positionFormat[] = "Pozicia(x,y,z): %.2f, %.2f, %.2f FPS: %.2f";
 const char anglesFormat[] = "Uhly(x,z,sklon priamy, sklon bocny): %.2f, %.2f, %.2f, %.2f";
 const std::string candidates = " (),-.0123456789:FPSUabchiklmnoprsxyz";  // all the lines show
 
-// The program's font sheet (grey, square, a power of two wide: its own texture level 0, bottom
-// row first) and the next mipmap level.
+// The font sheet (grey, square, a power of two wide: texture level 0, bottom row first), level 1.
 struct Font {
     int size = 0;
     std::vector<float> level[2];
@@ -65,12 +64,11 @@ struct Font {
     }
 } const font;
 
-// How badly the glyph of `code`, drawn with channels adding up to `gain`, explains the pixels of
-// cell `position`: the squared difference over a flat background (whatever level fits best, never
-// below black). An 800-pixel window minifies the texture, so its first two levels are blended,
-// each sampled bilinearly at the pixel's centre.
+// How badly the glyph of `code` explains the pixels of cell `position`: the squared difference
+// over a flat background (whatever level fits best, never below black). An 800-pixel window
+// minifies the texture: its first two levels blend, each sampled bilinearly at a pixel's centre.
 double mismatch(const std::vector<int>& shot, const ScreenWindow& window, int position, int lineY,
-                double gain, int code) {
+                int code) {
     const double perPixelX = overlayWidth / window.width, perPixelY = overlayHeight / window.height;
     const double upper =
         std::clamp(std::log2(std::max(perPixelX, perPixelY) * font.size / 256), 0.0, 1.0);
@@ -96,17 +94,16 @@ double mismatch(const std::vector<int>& shot, const ScreenWindow& window, int po
     return sum;
 }
 
-// Reads the overlay line at `lineY` (tints (0.7, 0.7, 1) and (1, 0.7, 0.7) both add up to 2.4)
-// into its four figures. Printed again, they must give back exactly the line: a misread digit that
-// happens to parse (a lost minus, a doubled point) shows up here.
+// Reads the overlay line at `lineY` and its four figures. Printed again, they must give back the
+// very line: a misread digit that happens to parse (a lost minus, a doubled point) shows up here.
 bool readLine(const std::vector<int>& shot, const ScreenWindow& window, int lineY,
               const char* format, std::string* line, double* f) {
     for (int position = 0; font.size != 0 && shot.size() == screenWidth * screenHeight &&
                            position < int(overlayWidth - firstX) / advance;
          ++position) {
         auto better = [&](char a, char b) {
-            return mismatch(shot, window, position, lineY, 255 * 2.4, a) <
-                   mismatch(shot, window, position, lineY, 255 * 2.4, b);
+            return mismatch(shot, window, position, lineY, a) <
+                   mismatch(shot, window, position, lineY, b);
         };
         *line += *std::min_element(candidates.begin(), candidates.end(), better);
     }

@@ -1,6 +1,5 @@
-// window_e2e_test.cpp — the real program's boxes on a real X server: the question of a screen
-// without the program's mode, under a window manager whose close button then ends the program, and
-// the boxes of a damaged data folder.
+// window_e2e_test.cpp — the program's boxes on a real X server: the question of a screen without
+// its mode (under a window manager, whose close button ends it), and a damaged data folder's.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -28,8 +27,8 @@ TEST(WindowEndToEnd, RefusedModeAsksForAFramedWindowThatTheCloseButtonEnds) {
     EXPECT_EQ(session.programErrors().find("Program sa teraz"), std::string::npos);
 }
 
-// The program started on a private copy of the data folder with `file` replaced by `bytes`, or
-// removed without them; the first box it shows is the readers' "Error".
+// The program on a copy of the data folder with `file` replaced by `bytes` (or removed): its first
+// box is the readers' "Error".
 struct DamagedData {
     fs::path folder = fs::temp_directory_path() / ("kalimbor-e2e-data-" + std::to_string(getpid()));
     XSession session;

@@ -97,10 +97,9 @@ XSession::~XSession() {
 
 bool XSession::startProgram(const std::string& binary, const std::string& folder) {
     char path[] = "/tmp/kalimbor-e2e-stderr-XXXXXX";
-    int errorsFd = ready() && programPid_ <= 0 ? mkstemp(path) : -1;
+    int errorsFd = ready() && errorsPath_.empty() ? mkstemp(path) : -1;
     if (errorsFd < 0) return false;
-    if (!errorsPath_.empty()) unlink(errorsPath_.c_str());
-    errorsPath_ = path;
+    errorsPath_ = path;  // one start a session
     programPid_ = spawn({binary}, errorsFd, [&] {
         if (chdir(folder.c_str()) != 0) _exit(126);
         setenv("DISPLAY", displayName_.c_str(), 1);
@@ -124,8 +123,8 @@ bool XSession::startProgram(const std::string& binary, const std::string& folder
 
 bool XSession::programRunning() {
     int status = 0;
-    if (programPid_ <= 0) return false;
-    if (waitpid(programPid_, &status, WNOHANG) != programPid_) return true;
+    if (programPid_ <= 0 || waitpid(programPid_, &status, WNOHANG) != programPid_)
+        return programPid_ > 0;
     programExitCode_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     programPid_ = -1;
     return false;
@@ -169,15 +168,12 @@ std::vector<ScreenWindow> XSession::windows() {
     for (long id : ids) {
         ScreenWindow w;
         w.id = id;
-        XWindowAttributes attributes;
-        if (!XGetWindowAttributes(display_, w.id, &attributes) ||
-            attributes.map_state != IsViewable)
-            continue;
+        XWindowAttributes a;
+        if (!XGetWindowAttributes(display_, w.id, &a) || a.map_state != IsViewable) continue;
         property(w.id, "_NET_WM_NAME", &w.title);
         if (w.title.empty()) property(w.id, "WM_NAME", &w.title);
         XTranslateCoordinates(display_, w.id, root, 0, 0, &w.x, &w.y, &unused);
-        w.width = attributes.width;
-        w.height = attributes.height;
+        w.width = a.width, w.height = a.height;
         for (long type : property(w.id, "_NET_WM_WINDOW_TYPE"))
             w.dialog = w.dialog || Atom(type) == dialog;
         // flags, functions, decorations: bit 1 of the flags says the decorations count.
