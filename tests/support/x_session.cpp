@@ -78,19 +78,11 @@ XSession::XSession(const std::string& screen, bool windowManager) {
     if (!windowManager) return;
     managerPid_ =
         spawn({"openbox", "--sm-disable"}, -1, [&] { setenv("DISPLAY", displayName_.c_str(), 1); });
-    // The manager has claimed the screen once it names itself; it is ready once it has shown a
-    // window of ours: one mapped while it still starts up may never be managed.
-    const Window root = DefaultRootWindow(display_),
-                 probe = XCreateSimpleWindow(display_, root, 0, 0, 1, 1, 0, 0, 0);
-    XWindowAttributes a;
-    const bool managing =
-        waitUntil([&] { return !property(root, "_NET_SUPPORTING_WM_CHECK").empty(); }) &&
-        (XMapWindow(display_, probe), waitUntil([&] {
-             return XGetWindowAttributes(display_, probe, &a) && a.map_state == IsViewable;
-         }));
-    XDestroyWindow(display_, probe);
-    XSync(display_, False);
-    if (!managing) XCloseDisplay(display_), display_ = nullptr;
+    // The manager is ready once it has claimed the screen.
+    if (!waitUntil([&] {
+            return !property(DefaultRootWindow(display_), "_NET_SUPPORTING_WM_CHECK").empty();
+        }))
+        XCloseDisplay(display_), display_ = nullptr;
 }
 
 XSession::~XSession() {
