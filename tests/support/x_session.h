@@ -1,118 +1,78 @@
-// x_session.h — end-to-end sessions: a private Xvfb screen, optionally with a real window manager
-// (openbox) on it, the real program started on it, its windows found, real keyboard and mouse input
-// sent through XTest, and screenshots.
-//
-// Nothing here sleeps for a fixed time: every wait polls until its condition holds or its deadline
-// passes. The destructor ends the program, the window manager and the server.
+// x_session.h — a private Xvfb screen, optionally under openbox, the real program on it, its
+// windows, XTest input and screenshots. Every wait polls its condition until a deadline; nothing
+// sleeps for a fixed time. The destructor ends the program, the window manager and the server.
 #pragma once
 
 #include <sys/types.h>
 
-#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
 
-// What every end-to-end file shares.
 inline const char programTitle[] = "Kalimbor v.1.4b";
-// Generous: a sanitizer build on a busy machine starts slowly. Every wait ends as soon as its
-// condition holds, so the figure only matters when something is wrong.
+// Generous for a sanitizer build on a busy machine; only a failing wait ever lasts this long.
 constexpr int patienceMs = 60000;
 
-// One mapped client window: the program's own window, not a frame a window manager put around it.
+// A mapped client window (not a window manager's frame); id 0 when none was found.
 struct ScreenWindow {
-    unsigned long id = 0;  // 0 when no window was found
+    unsigned long id = 0;
     std::string title;
     int x = 0, y = 0, width = 0, height = 0;  // the client area on the screen
-    bool dialog = false;                      // a message box
-    bool borderless = false;                  // asks for no frame
+    bool dialog = false, borderless = false;
 };
-
+using WindowMatch = std::function<bool(const ScreenWindow&)>;
 bool isMainWindow(const ScreenWindow& window);
 bool isFullscreenWindow(const ScreenWindow& window);  // borderless, covering the 800 x 600 screen
 bool isFramedWindow(const ScreenWindow& window);      // framed, with an 800 x 600 client area
-std::function<bool(const ScreenWindow&)> isBox(const std::string& caption);
+WindowMatch isBox(const std::string& caption);
 
-// The whole screen as RGB bytes, top row first.
-struct Screenshot {
-    int width = 0, height = 0;
-    std::vector<uint8_t> rgb;
-    const uint8_t* pixel(int x, int y) const { return &rgb[(size_t(y) * width + x) * 3]; }
-};
-
-// Processes that keep `count` cores busy for as long as the object lives.
+// Keeps `count` cores busy for as long as the object lives.
 struct BusyCores {
     explicit BusyCores(int count);
     ~BusyCores();
     std::vector<pid_t> pids;
 };
 
-// A sanitizer report whose stack passes through the program's own sources.
-bool sanitizerBlamesUs(const std::string& errors);
-
 class XSession {
 public:
     explicit XSession(const std::string& screen = "800x600x16", bool windowManager = false);
-    ~XSession();
+    ~XSession();  // also writes the program's standard error out, if it said anything
     XSession(const XSession&) = delete;
     XSession& operator=(const XSession&) = delete;
-
     bool ready() const { return display_ != nullptr; }
     const std::string& displayName() const { return displayName_; }
 
-    // The program (by default the built one in the data folder), its standard error captured.
     bool startProgram(const std::string& binary = KALIMBOR_BINARY,
                       const std::string& folder = KALIMBOR_DATA_DIR);
     bool programRunning();
-    // The exit code, or 128 + the signal's number.
-    bool waitForExit(int timeoutMs, int* exitCode);
-    std::string programErrors() const;
+    int exitCode();  // once the program has ended: its code, or 128 + the signal; -1 if it runs on
+    std::string programErrors() const;  // its standard error
 
-    std::vector<ScreenWindow> windows();  // bottom to top
-    std::string describeWindows();
-    ScreenWindow findWindow(const std::function<bool(const ScreenWindow&)>& match);
-    ScreenWindow waitForWindow(const std::function<bool(const ScreenWindow&)>& match,
-                               int timeoutMs = patienceMs);
+    std::vector<ScreenWindow> windows();                // bottom to top
+    std::string describeWindows();                      // written out whenever a wait fails
+    ScreenWindow findWindow(const WindowMatch& match);  // the topmost match
+    // Waits until a matching window has the keyboard, giving it the focus as needed: through the
+    // window manager when one runs (as a task bar does), directly otherwise.
+    ScreenWindow focusWindow(const WindowMatch& match);
     bool waitUntil(const std::function<bool()>& condition, int timeoutMs = patienceMs);
-    // Waits until a matching window exists and has the keyboard, giving it the focus as needed.
-    ScreenWindow focusWindow(const std::function<bool(const ScreenWindow&)>& match);
-    // Waits until the screen has changed `count` times: each change is a frame the program drew
-    // (its rain moves with every frame).
+    // Waits until the screen has changed `count` times: the rain moves with every frame drawn.
     bool waitForFrames(int count);
+    // The whole screen, top row first: each pixel's red + green + blue, each scaled to 0..255.
+    std::vector<int> screenshot();
 
-    // Input by X keysym name ("F1", "Escape", "Alt_L", "a").
-    void key(const char* keysym, bool down);
-    bool holdKeyUntil(const char* keysym, const std::function<bool()>& condition,
-                      int timeoutMs = patienceMs);
-    void movePointerBy(int dx, int dy);  // relative motion, as a mouse sends it
-    unsigned long focusedWindow();
-    // Gives the window the keyboard: through the window manager when one runs (as a click on a
-    // task bar does), directly otherwise.
-    void focus(unsigned long window);
-    // True while some other client holds the pointer grab (the program, once it took the pointer).
+    void key(const char* keysym, bool down);  // by X keysym name ("F1", "Escape", "Alt_L")
+    void press(const char* keysym) { key(keysym, true), key(keysym, false); }
+    int exitCodeAfterHolding(const char* keysym);  // held until the program has ended
+    void movePointerBy(int dx, int dy);            // relative motion, as a mouse sends it
+    // True while another client holds the pointer grab (the program, once it took the pointer).
     bool pointerTakenByOther();
-    void answerMessageBox(const ScreenWindow& box, const char* keysym);
-    // Requests to the window manager, as its task bar sends them.
-    void minimise(unsigned long window);
-    void closeThroughWindowManager(unsigned long window);
-
-    Screenshot screenshot();
-
-private:
-    std::vector<char> screenBytes();
-    std::vector<long> property(unsigned long window, const char* name, std::string* text = nullptr);
-    unsigned long clientOf(unsigned long window, int depth);
+    // A request to the window manager, as a task bar sends it.
     void askManager(unsigned long window, const char* message, long first, long second = 0);
 
+private:
+    std::vector<long> property(unsigned long window, const char* name, std::string* text = nullptr);
     struct _XDisplay* display_ = nullptr;
-    std::string displayName_;
+    std::string displayName_, errorsPath_;
     pid_t serverPid_ = -1, managerPid_ = -1, programPid_ = -1;
     int programExitCode_ = -1;
-    std::string errorsPath_;
 };
-
-// Holds F1 (at least `holdMs`) until the window in the wanted mode has the keyboard, releases it,
-// and waits (at least `pauseMs`) until the program has drawn two frames since: the release has then
-// been read, so the next press is a press of its own and not part of this one.
-bool switchWithF1(XSession& session, const std::function<bool(const ScreenWindow&)>& mode,
-                  int holdMs = 0, int pauseMs = 0);
