@@ -78,11 +78,23 @@ XSession::XSession(const std::string& screen, bool windowManager) {
     if (!windowManager) return;
     managerPid_ =
         spawn({"openbox", "--sm-disable"}, -1, [&] { setenv("DISPLAY", displayName_.c_str(), 1); });
-    // The manager is ready once it has claimed the screen.
-    if (!waitUntil([&] {
-            return !property(DefaultRootWindow(display_), "_NET_SUPPORTING_WM_CHECK").empty();
-        }))
-        XCloseDisplay(display_), display_ = nullptr;
+    // The manager is ready once it manages a window of ours: a window mapped while it is still
+    // starting up can be left unmanaged for good, so a probe window is mapped (again, while the
+    // manager has not taken it) until it shows in the manager's client list.
+    const Window root = DefaultRootWindow(display_);
+    const Window probe = XCreateSimpleWindow(display_, root, 0, 0, 16, 16, 0, 0, 0);
+    int mapped = 0;
+    const bool managed = waitUntil([&] {
+        std::vector<long> clients = property(root, "_NET_CLIENT_LIST");
+        if (std::find(clients.begin(), clients.end(), static_cast<long>(probe)) != clients.end())
+            return true;
+        if (mapped++ % 50 == 0) XUnmapWindow(display_, probe), XMapWindow(display_, probe);
+        XFlush(display_);
+        return false;
+    });
+    XDestroyWindow(display_, probe);
+    XSync(display_, False);
+    if (!managed) XCloseDisplay(display_), display_ = nullptr;
 }
 
 XSession::~XSession() {
