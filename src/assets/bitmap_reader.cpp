@@ -7,9 +7,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "platform/platform.h"
 
@@ -54,21 +54,8 @@ static void reportBitmapFailure(const char* text) {
     platform->messageBox(text, "Error", MessageButtons::ok, MessageIcon::none);
 }
 
-// A path too long for the 256-character message keeps its end, where the file name is, behind
-// "...", cut on a character boundary so that a UTF-8 name is not broken in two.
 static void reportOpenFailure(const char* path) {
-    char text[256];
-    const size_t room = sizeof text - 1 - (sizeof "Failed to open DIB file .\n" - 1);
-    const size_t length = strlen(path);
-    const char* ellipsis = "";
-    const char* shown = path;
-    if (length > room) {
-        ellipsis = "...";
-        shown = path + length - (room - 3);
-        while ((static_cast<uint8_t>(*shown) & 0xC0) == 0x80) ++shown;
-    }
-    snprintf(text, sizeof text, "Failed to open DIB file %s%s.\n", ellipsis, shown);
-    reportBitmapFailure(text);
+    reportBitmapFailure(("Failed to open DIB file " + std::string(path) + ".\n").c_str());
 }
 
 static uint32_t readU16(const uint8_t* bytes) {

@@ -59,8 +59,9 @@ TEST(Model, ReadsTheCountAndVertexFormLineByLine) {
     // is empty rather than the previous one.
     loadModel("/nonexistent/hangar.rin");
     EXPECT_EQ(triangleModel.triangles, nullptr);
-    EXPECT_EQ(scripted.messageBoxTexts(),
-              std::vector<std::string>{"Failed to open model file /nonexistent/hangar.rin."});
+    EXPECT_EQ(scripted.messageBoxes,
+              std::vector<std::string>{"[Error] Failed to open model file "
+                                       "/nonexistent/hangar.rin. (none, ok)"});
 }
 
 TEST(Model, DrawsEachTriangleAtTheOffsetWithModelTextureCoordinates) {

@@ -64,7 +64,8 @@ TEST_F(TextureSet, FirstMissingOrBrokenFileEndsTheLoadWithNoTextureMade) {
     const struct {
         int missing, firstBroken;
         std::vector<std::string> messages;
-    } cases[] = {{0, 1, {}}, {11, 12, {}}, {-1, 8, {"Unknown DIB file format."}}};
+    } cases[] = {
+        {0, 1, {}}, {11, 12, {}}, {-1, 8, {"[Error] Unknown DIB file format. (none, ok)"}}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.missing);
         GlTestContext gl(64, 64);
@@ -78,7 +79,7 @@ TEST_F(TextureSet, FirstMissingOrBrokenFileEndsTheLoadWithNoTextureMade) {
         const size_t heldBefore = mallinfo2().uordblks;
         EXPECT_EQ(loadTextureSet(), 0);
         if (c.messages.empty()) EXPECT_LT(mallinfo2().uordblks, heldBefore + 256);  // all freed
-        EXPECT_EQ(scripted.messageBoxTexts(), c.messages);
+        EXPECT_EQ(scripted.messageBoxes, c.messages);
         GLuint probe = 0;
         glGenTextures(1, &probe);
         EXPECT_EQ(probe, 1u);

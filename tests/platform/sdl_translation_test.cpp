@@ -10,22 +10,15 @@
 
 static SDL_Event keyEvent(uint32_t type, SDL_Keycode keycode, SDL_Scancode scancode,
                           uint16_t modifiers = 0, bool repeat = false) {
-    SDL_Event event{};
-    event.type = type;
-    event.key.type = type;
-    event.key.repeat = repeat ? 1 : 0;
-    event.key.keysym.sym = keycode;
-    event.key.keysym.scancode = scancode;
-    event.key.keysym.mod = modifiers;
+    SDL_Event event{type};
+    event.key.repeat = repeat;
+    event.key.keysym = {scancode, keycode, modifiers, 0};
     return event;
 }
 
-static SDL_Event windowEvent(uint8_t which, int32_t data1 = 0, int32_t data2 = 0) {
-    SDL_Event event{};
-    event.type = SDL_WINDOWEVENT;
-    event.window.event = which;
-    event.window.data1 = data1;
-    event.window.data2 = data2;
+static SDL_Event windowEvent(uint8_t which, int32_t width = 0, int32_t height = 0) {
+    SDL_Event event{SDL_WINDOWEVENT};
+    event.window.event = which, event.window.data1 = width, event.window.data2 = height;
     return event;
 }
 
@@ -63,15 +56,8 @@ TEST(DisplayModeChoice, ExactDepthThenDesktopDepthElseRefused) {
 // Each event in turn as the program gets it: kind and key, or nothing.
 TEST(EventTranslation, KeysButtonsAndWindowChangesBecomeProgramEvents) {
     bool minimised = false;
-    SDL_Event rightButton{};
-    rightButton.type = rightButton.button.type = SDL_MOUSEBUTTONDOWN;
-    rightButton.button.button = SDL_BUTTON_RIGHT;
-    SDL_Event leftButton = rightButton;
-    leftButton.button.button = SDL_BUTTON_LEFT;
-    SDL_Event interrupt{};
-    interrupt.type = SDL_QUIT;
-    SDL_Event motion{};
-    motion.type = SDL_MOUSEMOTION;
+    SDL_Event rightButton{SDL_MOUSEBUTTONDOWN}, leftButton{SDL_MOUSEBUTTONDOWN};
+    rightButton.button.button = SDL_BUTTON_RIGHT, leftButton.button.button = SDL_BUTTON_LEFT;
     const std::pair<SDL_Event, std::string> sequence[] = {
         // Auto-repeat is another key-down; Alt combinations and F10 belong to the desktop, but
         // Alt+F4 closes the window.
@@ -98,39 +84,20 @@ TEST(EventTranslation, KeysButtonsAndWindowChangesBecomeProgramEvents) {
         {windowEvent(SDL_WINDOWEVENT_RESTORED), ""},
         {windowEvent(SDL_WINDOWEVENT_SIZE_CHANGED, 1024, 700), "size 1024 700"},
         {windowEvent(SDL_WINDOWEVENT_CLOSE), "close"},
-        {interrupt, "close"},
-        {motion, ""},  // summed by the layer itself
+        {SDL_Event{SDL_QUIT}, "close"},
+        {SDL_Event{SDL_MOUSEMOTION}, ""},  // summed by the layer itself
     };
+    const char* const kinds[] = {"down",      "up",       "right down", "right up", "size",
+                                 "minimised", "restored", "close",      "lost"};
     for (const auto& [event, expected] : sequence) {
         PlatformEvent out{};
         std::string seen;
         if (translateSdlEvent(event, &minimised, &out)) {
-            switch (out.kind) {
-                case EventKind::keyDown:
-                    seen = "down " + std::to_string(out.virtualKey);
-                    break;
-                case EventKind::keyUp:
-                    seen = "up " + std::to_string(out.virtualKey);
-                    break;
-                case EventKind::rightButtonDown:
-                    seen = "right down";
-                    break;
-                case EventKind::minimised:
-                    seen = "minimised";
-                    break;
-                case EventKind::restored:
-                    seen = "restored";
-                    break;
-                case EventKind::resized:
-                    seen = "size " + std::to_string(out.width) + " " + std::to_string(out.height);
-                    break;
-                case EventKind::closeRequested:
-                    seen = "close";
-                    break;
-                default:
-                    seen = "other";
-                    break;
-            }
+            seen = kinds[int(out.kind)];
+            if (out.kind == EventKind::keyDown || out.kind == EventKind::keyUp)
+                seen += " " + std::to_string(out.virtualKey);
+            if (out.kind == EventKind::resized)
+                seen += " " + std::to_string(out.width) + " " + std::to_string(out.height);
         }
         EXPECT_EQ(seen, expected);
     }

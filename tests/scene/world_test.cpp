@@ -68,14 +68,14 @@ TEST_F(World, GroundTilesCoverTheYardOnceAndBoxesStandWhereListed) {
     auto top = [&](int b) { return quadBounds(all, 6 + 2 * groundTileCount + 12 * b); };
     auto base = [&](int b) { return quadBounds(all, 6 + 2 * groundTileCount + 12 * b + 2)[4]; };
     for (int b = 0; b < ironBoxCount; ++b) {
+        const auto t = top(b);
         const IronBox& box = ironBoxes[b];
-        EXPECT_TRUE(top(b)[2] - top(b)[0] == box.sizeX && top(b)[3] - top(b)[1] == box.sizeY);
-        EXPECT_TRUE(top(b)[2] == box.x && top(b)[1] == box.y) << "box " << b + 1;
+        EXPECT_EQ(
+            t, (std::array<double, 5>{box.x - box.sizeX, box.y, box.x, box.y + box.sizeY, t[4]}));
         EXPECT_NEAR(base(b) - groundZ, b == 1 ? top(0)[4] - groundZ : 0.2, 1e-3) << b + 1;
     }
     const auto lower = top(0), upper = top(1);
-    EXPECT_TRUE(upper[0] == lower[0] - 5 && upper[1] == lower[1] - 5);
-    EXPECT_TRUE(upper[2] == lower[2] + 5 && upper[3] == lower[3] + 5);
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(upper[i], lower[i] + (i < 2 ? -5 : 5));
 }
 
 // The white light over (530, 1000) and the yellow one over (1500, 1400), both 50 above the

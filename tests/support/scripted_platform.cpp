@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
-#include <iterator>
 #include <utility>
 
 #include "app/main_loop.h"
@@ -74,26 +73,6 @@ void releaseCurrentGl() {
         eglMakeCurrent(display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
 }
 
-bool scriptedOpenDisplay() {
-    if (called("openDisplay")) return false;
-    return scripted.displayUp = true;
-}
-
-void scriptedCloseDisplay() {
-    called("closeDisplay");
-    scripted.displayUp = false;
-}
-
-bool scriptedSwitchDisplayMode(int32_t, int32_t, int32_t) {
-    if (called("switchDisplayMode")) return false;
-    return scripted.displayModeSwitched = true;
-}
-
-void scriptedRestoreDisplayMode() {
-    called("restoreDisplayMode");
-    scripted.displayModeSwitched = false;
-}
-
 WindowHandle scriptedCreateWindow(const WindowRequest& request, WindowFailure* failure) {
     *failure = WindowFailure::none;
     if (called("createWindow")) *failure = WindowFailure::noWindow;
@@ -101,16 +80,6 @@ WindowHandle scriptedCreateWindow(const WindowRequest& request, WindowFailure* f
     if (*failure != WindowFailure::none) return nullptr;
     scripted.windows.push_back(request);
     return reinterpret_cast<WindowHandle>(const_cast<void*>(newHandle()));
-}
-
-void scriptedShowWindow(WindowHandle window) {
-    called("showWindow");
-    liveHandle(window);
-}
-
-void scriptedDestroyWindow(WindowHandle window) {
-    called("destroyWindow");
-    releaseHandle(window);
 }
 
 ContextHandle scriptedCreateContext(WindowHandle window) {
@@ -135,17 +104,6 @@ bool scriptedMakeCurrent(WindowHandle window, ContextHandle context) {
     return !real->gl || eglMakeCurrent(real->display, real->surface, real->surface, real->context);
 }
 
-bool scriptedMakeNoneCurrent() {
-    if (called("makeNoneCurrent")) return false;
-    releaseCurrentGl();
-    return true;
-}
-
-void scriptedDeleteContext(ContextHandle context) {
-    called("deleteContext");
-    releaseHandle(context);
-}
-
 void scriptedSwapBuffers(WindowHandle window) {
     called("swapBuffers");
     liveHandle(window);
@@ -165,21 +123,13 @@ bool scriptedPollEvent(PlatformEvent* event) {
     return true;
 }
 
-void scriptedTakePointerMotion(int32_t* dx, int32_t* dy) {
-    called("takePointerMotion");
-    *dx = std::exchange(scripted.pointerX, 0);
-    *dy = std::exchange(scripted.pointerY, 0);
-}
-
-void scriptedHideCursor(bool hidden) {
-    called("hideCursor");
-    scripted.cursorHidden = hidden;
-}
-
 MessageAnswer scriptedMessageBox(const char* text, const char* caption, MessageButtons buttons,
                                  MessageIcon icon) {
     called("messageBox");
-    scripted.messageBoxes.push_back({text, caption, buttons, icon});
+    static const char* const icons[] = {"none", "information", "exclamation", "stop"};
+    scripted.messageBoxes.push_back("[" + std::string(caption) + "] " + text + " (" +
+                                    icons[static_cast<int>(icon)] + ", " +
+                                    (buttons == MessageButtons::yesNo ? "yes/no" : "ok") + ")");
     MessageAnswer answer =
         buttons == MessageButtons::yesNo ? MessageAnswer::yes : MessageAnswer::ok;
     if (!scripted.messageBoxAnswers.empty()) {
@@ -189,53 +139,50 @@ MessageAnswer scriptedMessageBox(const char* text, const char* caption, MessageB
     return answer;
 }
 
-uint32_t scriptedMilliseconds() {
-    return scripted.clockMilliseconds;
-}
-
-// ---- the program's start values, taken before any test changes them ----
-
-float* const programFloats[] = {
-    &worldOffsetX,   &worldOffsetY,    &groundZ,        &velocityX,        &velocityY,
-    &headingRate,    &heading,         &pitchRate,      &pitchAccumulator, &pitch,
-    &walkDirection,  &strafeDirection, &forwardTilt,    &sideTilt,         &walkPhase,
-    &strafePhase,    &torsoHeight,     &legHeight,      &walkSpeed,        &viewDistance,
-    &animationPhase, &clockSeconds,    &fpsPeriodStart, &framesPerSecond};
-int32_t* const programIntegers[] = {&raiseHeld, &crouchHeld, &lightingEnabled};
-uint8_t* const programBytes[] = {&fullscreenKeyLatch, &lightingKeyLatch, &crouchKeyLatch};
-
-struct ProgramState {
-    float floats[std::size(programFloats)];
-    int32_t integers[std::size(programIntegers)];
-    uint8_t bytes[std::size(programBytes)];
-    uint8_t keyTable[256];
-    bool active, fullscreen;
-    uint32_t fpsFrameCount;
-};
-
-ProgramState takeProgramState() {
-    ProgramState state;
-    for (size_t i = 0; i < std::size(programFloats); ++i) state.floats[i] = *programFloats[i];
-    for (size_t i = 0; i < std::size(programIntegers); ++i) state.integers[i] = *programIntegers[i];
-    for (size_t i = 0; i < std::size(programBytes); ++i) state.bytes[i] = *programBytes[i];
-    std::memcpy(state.keyTable, keys, sizeof keys);
-    state.active = active;
-    state.fullscreen = fullscreen;
-    state.fpsFrameCount = fpsFrameCount;
-    return state;
-}
-
-const ProgramState programStart = takeProgramState();
+// Every variable of the shell, the viewer and the frame timing, with the bytes it held when the
+// program started, taken before any test changes them.
+const std::vector<std::pair<void*, std::string>> programStart = [] {
+    std::vector<std::pair<void*, std::string>> saved;
+    auto keep = [&](auto&... variables) {
+        (saved.emplace_back(
+             &variables, std::string(reinterpret_cast<const char*>(&variables), sizeof variables)),
+         ...);
+    };
+    keep(worldOffsetX, worldOffsetY, groundZ, velocityX, velocityY, headingRate, heading, pitchRate,
+         pitchAccumulator, pitch, walkDirection, strafeDirection, forwardTilt, sideTilt, walkPhase,
+         strafePhase, torsoHeight, legHeight, walkSpeed, viewDistance, animationPhase, clockSeconds,
+         fpsPeriodStart, framesPerSecond, raiseHeld, crouchHeld, lightingEnabled,
+         fullscreenKeyLatch, lightingKeyLatch, crouchKeyLatch, keys, active, fullscreen,
+         fpsFrameCount, mainWindow, renderContext, pointerMotion);
+    return saved;
+}();
 
 }  // namespace
 
+// The table in the layer's order; the short steps only record, or fail on demand.
 const PlatformLayer scriptedLayer = {
-    scriptedOpenDisplay,        scriptedCloseDisplay,      scriptedSwitchDisplayMode,
-    scriptedRestoreDisplayMode, scriptedCreateWindow,      scriptedShowWindow,
-    scriptedDestroyWindow,      scriptedCreateContext,     scriptedMakeCurrent,
-    scriptedMakeNoneCurrent,    scriptedDeleteContext,     scriptedSwapBuffers,
-    scriptedPollEvent,          scriptedTakePointerMotion, scriptedHideCursor,
-    scriptedMessageBox,         scriptedMilliseconds};
+    [] { return !called("openDisplay") && (scripted.displayUp = true); },
+    [] { called("closeDisplay"), scripted.displayUp = false; },
+    [](int32_t, int32_t, int32_t) {
+        return !called("switchDisplayMode") && (scripted.displayModeSwitched = true);
+    },
+    [] { called("restoreDisplayMode"), scripted.displayModeSwitched = false; },
+    scriptedCreateWindow,
+    [](WindowHandle window) { called("showWindow"), liveHandle(window); },
+    [](WindowHandle window) { called("destroyWindow"), releaseHandle(window); },
+    scriptedCreateContext,
+    scriptedMakeCurrent,
+    [] { return !called("makeNoneCurrent") && (releaseCurrentGl(), true); },
+    [](ContextHandle context) { called("deleteContext"), releaseHandle(context); },
+    scriptedSwapBuffers,
+    scriptedPollEvent,
+    [](int32_t* dx, int32_t* dy) {
+        called("takePointerMotion");
+        *dx = std::exchange(scripted.pointerX, 0), *dy = std::exchange(scripted.pointerY, 0);
+    },
+    [](bool hidden) { called("hideCursor"), scripted.cursorHidden = hidden; },
+    scriptedMessageBox,
+    [] { return scripted.clockMilliseconds; }};
 
 std::vector<std::string> ScriptedPlatform::only(const std::vector<std::string>& steps) const {
     std::vector<std::string> picked;
@@ -249,34 +196,9 @@ int ScriptedPlatform::callCount(const std::string& step) const {
     return found == callNumbers.end() ? 0 : found->second;
 }
 
-std::vector<std::string> ScriptedPlatform::messageBoxTexts() const {
-    std::vector<std::string> texts;
-    for (const auto& box : messageBoxes) texts.push_back(box.text);
-    return texts;
-}
-
-std::vector<std::string> ScriptedPlatform::messageBoxSummaries() const {
-    static const char* const icons[] = {"none", "information", "exclamation", "stop"};
-    std::vector<std::string> summaries;
-    for (const auto& box : messageBoxes)
-        summaries.push_back("[" + box.caption + "] " + box.text + " (" +
-                            icons[static_cast<int>(box.icon)] + ", " +
-                            (box.buttons == MessageButtons::yesNo ? "yes/no" : "ok") + ")");
-    return summaries;
-}
-
 void resetProgramState() {
-    const ProgramState& state = programStart;
-    for (size_t i = 0; i < std::size(programFloats); ++i) *programFloats[i] = state.floats[i];
-    for (size_t i = 0; i < std::size(programIntegers); ++i) *programIntegers[i] = state.integers[i];
-    for (size_t i = 0; i < std::size(programBytes); ++i) *programBytes[i] = state.bytes[i];
-    std::memcpy(keys, state.keyTable, sizeof keys);
-    active = state.active;
-    fullscreen = state.fullscreen;
-    fpsFrameCount = state.fpsFrameCount;
-    mainWindow = nullptr;
-    renderContext = nullptr;
-    pointerMotion = {0, 0};
+    for (const auto& [variable, bytes] : programStart)
+        std::memcpy(variable, bytes.data(), bytes.size());
 }
 
 ScriptedPlatformSession::ScriptedPlatformSession(bool dataFolder) : previous_(platform) {

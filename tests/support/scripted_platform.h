@@ -18,13 +18,6 @@
 
 #include "platform/platform.h"
 
-struct RecordedMessageBox {
-    std::string text;
-    std::string caption;
-    MessageButtons buttons;
-    MessageIcon icon;
-};
-
 struct ScriptedPlatform {
     // ---- the script, set by the test ----
     std::deque<MessageAnswer> messageBoxAnswers;  // taken in order; then Yes to questions, else OK
@@ -45,8 +38,8 @@ struct ScriptedPlatform {
 
     // ---- what happened ----
     std::vector<std::string> calls;
-    std::vector<RecordedMessageBox> messageBoxes;
-    std::vector<WindowRequest> windows;  // every window created (title not kept)
+    std::vector<std::string> messageBoxes;  // each as "[caption] text (icon, buttons)"
+    std::vector<WindowRequest> windows;     // every window created (title not kept)
     int frames = 0;
     bool runawayLoopStopped = false;
     bool displayUp = false;
@@ -56,9 +49,6 @@ struct ScriptedPlatform {
     // The calls named in `steps`, in the order they were made.
     std::vector<std::string> only(const std::vector<std::string>& steps) const;
     int callCount(const std::string& step) const;
-    std::vector<std::string> messageBoxTexts() const;
-    // Each box as "[caption] text (icon, buttons)".
-    std::vector<std::string> messageBoxSummaries() const;
     // Every window or context released more than once, or used after its release.
     std::set<const void*> misusedHandles;
 

@@ -13,7 +13,6 @@
 #include <chrono>
 #include <cstdio>
 #include <fstream>
-#include <sstream>
 
 bool isMainWindow(const ScreenWindow& w) {
     return w.title == programTitle && !w.dialog;
@@ -197,11 +196,11 @@ std::vector<ScreenWindow> XSession::windows() {
 }
 
 std::string XSession::describeWindows() {
-    std::ostringstream text;
+    std::string text;
     for (const ScreenWindow& w : windows())
-        text << '"' << w.title << "\" " << w.width << "x" << w.height << "+" << w.x << "+" << w.y
-             << (w.dialog ? " dialog" : "") << (w.borderless ? " borderless\n" : "\n");
-    return text.str();
+        text += '"' + w.title + "\" " + std::to_string(w.width) + "x" + std::to_string(w.height) +
+                (w.dialog ? " dialog" : "") + (w.borderless ? " borderless\n" : "\n");
+    return text;
 }
 
 ScreenWindow XSession::findWindow(const WindowMatch& match) {
@@ -252,9 +251,8 @@ void XSession::key(const char* keysym, bool down) {
 
 int XSession::exitCodeAfterHolding(const char* keysym) {
     key(keysym, true);
-    waitUntil([&] { return !programRunning(); });
-    key(keysym, false);
-    return exitCode();
+    const int code = exitCode();
+    return key(keysym, false), code;
 }
 
 void XSession::movePointerBy(int dx, int dy) {
