@@ -45,8 +45,7 @@ TEST(MainWindowOpening, EachFailingStepTearsDownFirstThenReports) {
                   teardown);
         EXPECT_EQ(scripted.messageBoxes,
                   Steps{"[CHYBA] " + std::string(failure.message) + " (exclamation, ok)"});
-        EXPECT_FALSE(scripted.displayModeSwitched);
-        EXPECT_FALSE(scripted.cursorHidden);
+        EXPECT_FALSE(scripted.displayModeSwitched || scripted.cursorHidden);
         EXPECT_TRUE(scripted.misusedHandles.empty());
     }
 }
@@ -68,8 +67,7 @@ TEST(MainWindowOpening, NoDisplayOrDeclinedWindowReportsWithoutAnyWindow) {
               (Steps{"[Kalimbor v.1.4b] Pozadovany  celo-obrazovkovy mod nie je podporovany Vasou "
                      "video-kartou. Chcete pouzit mod v okne? (exclamation, yes/no)",
                      "[CHYBA] Program sa teraz ukonci. (stop, ok)"}));
-    EXPECT_EQ(scripted.callCount("createWindow"), 0);
-    EXPECT_FALSE(scripted.cursorHidden);
+    EXPECT_FALSE(scripted.callCount("createWindow") || scripted.cursorHidden);
 }
 
 TEST(MainWindowOpening, FailedRenderStateSetUpTearsDownThenReports) {
@@ -79,8 +77,7 @@ TEST(MainWindowOpening, FailedRenderStateSetUpTearsDownThenReports) {
     EXPECT_EQ(scripted.messageBoxes, Steps{"[CHYBA] Inicializacia zlyhala. (exclamation, ok)"});
     EXPECT_EQ(scripted.calls.back(), "messageBox");
     EXPECT_EQ(scripted.callCount("destroyWindow"), 1);
-    EXPECT_FALSE(scripted.displayModeSwitched);
-    EXPECT_EQ(renderContext, nullptr);
+    EXPECT_FALSE(scripted.displayModeSwitched || renderContext);
 }
 
 TEST(MainWindowOpening, AcceptedFallbackOpensAFramedWindowThatClosesWithoutModeRestore) {
@@ -91,9 +88,8 @@ TEST(MainWindowOpening, AcceptedFallbackOpensAFramedWindowThatClosesWithoutModeR
     scripted.messageBoxes.clear();
     ASSERT_EQ(openDefaultWindow(), 1) << ::testing::PrintToString(scripted.messageBoxes);
     EXPECT_GT(triangleModel.triangleCount, 0);  // the hangar model comes with every opening
-    EXPECT_FALSE(fullscreen);
     const WindowRequest& made = scripted.windows.at(0);
-    EXPECT_FALSE(made.fullscreen);
+    EXPECT_FALSE(fullscreen || made.fullscreen);
     EXPECT_EQ(std::vector<int32_t>({made.width, made.height, made.colorBits, made.depthBits}),
               std::vector<int32_t>({800, 600, 16, 16}));
     EXPECT_TRUE(scripted.cursorHidden);
@@ -117,10 +113,8 @@ TEST(MainWindowClosing, FailedReleaseIsReportedAndTheTeardownCarriesOn) {
               Steps{"[CHYBA VYPNUTIA] Uvolnenie DC a RC zlyhalo. (information, ok)"});
     EXPECT_EQ(scripted.only({"restoreDisplayMode", "deleteContext", "destroyWindow"}),
               (Steps{"restoreDisplayMode", "deleteContext", "destroyWindow"}));
-    EXPECT_FALSE(scripted.displayModeSwitched);
-    EXPECT_FALSE(scripted.cursorHidden);
-    EXPECT_EQ(renderContext, nullptr);
-    EXPECT_EQ(mainWindow, nullptr);
+    EXPECT_FALSE(scripted.displayModeSwitched || scripted.cursorHidden);
+    EXPECT_FALSE(renderContext || mainWindow);
     closeMainWindow();  // nothing held any more: nothing released twice
     EXPECT_TRUE(scripted.misusedHandles.empty());
 }

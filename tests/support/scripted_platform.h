@@ -29,9 +29,7 @@ struct ScriptedPlatform {
     int frameLimit = 10000;  // a runaway loop is asked to close after this many frames
 
     void failStep(const std::string& step) { failures[step].insert(0); }
-    void failStepOnCall(const std::string& step, int callNumber) {
-        failures[step].insert(callNumber);
-    }
+    void failStepOnCall(const std::string& step, int call) { failures[step].insert(call); }
     void queue(EventKind kind, uint8_t key = 0) { events.push_back({kind, key, 0, 0}); }
     void queueKeyDown(uint8_t key) { queue(EventKind::keyDown, key); }
     void queueKeyUp(uint8_t key) { queue(EventKind::keyUp, key); }
@@ -58,7 +56,6 @@ struct ScriptedPlatform {
 };
 
 extern ScriptedPlatform scripted;
-extern const PlatformLayer scriptedLayer;
 
 // Resets `scripted` and the program's state to its start values, installs scriptedLayer, and puts
 // the previous layer back on destruction. With `dataFolder` set it also runs in the program's data
