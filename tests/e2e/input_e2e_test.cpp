@@ -2,13 +2,11 @@
 // its share, and a hundred impatient F1 presses (bare X server, window manager) leave the window,
 // the place and the view as they were. The figures are read off the screen.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
-#include <limits>
 
 #include "support/test_files.h"
 #include "support/x_session.h"
@@ -21,15 +19,12 @@ using Clock = std::chrono::steady_clock;
 // to the heading, so one pixel turns the view by 0.1 * (0.7 + 0.7^2 + ...) = 0.1 * 0.7 / 0.3.
 constexpr double degreesPerPixel = 0.1 * 0.7 / 0.3;
 constexpr double printedTolerance = 0.006;  // two figures printed with two decimals
-const int cores = int(sysconf(_SC_NPROCESSORS_ONLN));
 
 // The overlay: glyph cells 16 units square from x = 2, 12 units apart (ink stays within the first
 // 12, so cells never share ink), in a 1024 x 768 space stretched over the window; the lines' tints
 // (0.7, 0.7, 1) and (1, 0.7, 0.7) both add up to 2.4.
-constexpr double overlayWidth = 1024, overlayHeight = 768;
-constexpr int screenWidth = 800, screenHeight = 600;
-constexpr int firstX = 2, advance = 12, cellUnits = 16;
-constexpr double gain = 255 * 2.4;
+constexpr double overlayWidth = 1024, overlayHeight = 768, gain = 255 * 2.4;
+constexpr int screenWidth = 800, screenHeight = 600, firstX = 2, advance = 12, cellUnits = 16;
 const char positionFormat[] = "Pozicia(x,y,z): %.2f, %.2f, %.2f FPS: %.2f";
 const char anglesFormat[] = "Uhly(x,z,sklon priamy, sklon bocny): %.2f, %.2f, %.2f, %.2f";
 const std::string candidates = " (),-.0123456789:FPSUabchiklmnoprsxyz";  // all the lines show
@@ -83,7 +78,7 @@ double mismatch(const std::vector<int>& shot, const ScreenWindow& window, int po
             residual.push_back(shot[size_t(sy) * screenWidth + sx] - gain * glyph);
         }
     }
-    if (residual.empty()) return std::numeric_limits<double>::infinity();
+    if (residual.empty()) return INFINITY;
     double background = 0, sum = 0;
     for (double r : residual) background += r / residual.size();
     for (double r : residual) sum += std::pow(r - std::max(0.0, background), 2);
@@ -94,14 +89,11 @@ double mismatch(const std::vector<int>& shot, const ScreenWindow& window, int po
 // very line: a misread digit that happens to parse (a lost minus, a doubled point) shows up here.
 bool readLine(const std::vector<int>& shot, const ScreenWindow& window, int lineY,
               const char* format, std::string* line, double* f) {
-    for (int position = 0; font.size != 0 && shot.size() == screenWidth * screenHeight &&
-                           position < int(overlayWidth - firstX) / advance;
-         ++position) {
-        auto better = [&](char a, char b) {
-            return mismatch(shot, window, position, lineY, a) <
-                   mismatch(shot, window, position, lineY, b);
-        };
-        *line += *std::min_element(candidates.begin(), candidates.end(), better);
+    if (font.size == 0 || shot.size() != screenWidth * screenHeight) return false;
+    for (int position = 0; position < int(overlayWidth - firstX) / advance; ++position) {
+        auto cost = [&](char code) { return mismatch(shot, window, position, lineY, code); };
+        *line += *std::min_element(candidates.begin(), candidates.end(),
+                                   [&](char a, char b) { return cost(a) < cost(b); });
     }
     line->erase(line->find_last_not_of(' ') + 1);
     std::string scan = format;
@@ -117,90 +109,73 @@ struct Figures {
     double position[4] = {};  // x, y, eye height, frames per second
     double angles[4] = {};    // pitch, heading, forward tilt, side tilt
     std::string positionLine, anglesLine;
-    Figures() = default;
-    Figures(const std::vector<int>& shot, const ScreenWindow& window) {
+    std::string lines() const { return positionLine + "\n" + anglesLine; }
+    explicit Figures(const std::vector<int>& shot = {}, const ScreenWindow& window = {}) {
         valid = readLine(shot, window, 20, positionFormat, &positionLine, position) &
                 readLine(shot, window, 2, anglesFormat, &anglesLine, angles);
     }
 };
 
 // The program started and focused, the pointer taken, the view at rest.
-struct Viewer {
-    XSession session;
-    Figures start;
+struct Viewer : XSession {
+    Figures initial;
     int pixels = 0;  // sent to the right so far
 
-    explicit Viewer(bool windowManager) : session("800x600x16", windowManager) {}
+    explicit Viewer(bool windowManager) : XSession("800x600x16", windowManager) {}
     void open() {
-        ASSERT_TRUE(session.ready() && font.size != 0 && session.startProgram());
-        ASSERT_NE(session.focusWindow(isFullscreenWindow).id, 0u);
-        EXPECT_EQ(session.findWindow(isBox(programTitle)).id, 0u) << "800 x 600 is offered";
-        ASSERT_TRUE(pointerTaken());
-        start = atRest();
-        ASSERT_TRUE(start.valid) << start.positionLine << "\n" << start.anglesLine;
-        for (double angle : start.angles) EXPECT_EQ(angle, 0);
-    }
-    // The focused window holds the pointer: from now on no motion goes elsewhere.
-    bool pointerTaken() {
-        return session.waitUntil([&] { return session.pointerTakenByOther(); });
+        ASSERT_TRUE(font.size != 0 && start(isFullscreenWindow).id != 0);
+        EXPECT_EQ(findWindow(isBox(programTitle)).id, 0u) << "800 x 600 is offered";
+        ASSERT_TRUE(pointerTaken() && atRest(&initial)) << initial.lines();
+        for (double angle : initial.angles) EXPECT_EQ(angle, 0);
     }
     // Two readings at least fifty frames apart that agree (by then a rate has fallen below a
     // millionth of itself).
-    Figures atRest() {
-        Figures last, now;
-        session.waitUntil([&] {
-            last = now;
-            if (!session.waitForFrames(50)) return false;
-            now = Figures(session.screenshot(), session.findWindow(isMainWindow));
-            return last.valid && now.valid && last.anglesLine == now.anglesLine &&
-                   last.position[0] == now.position[0] && last.position[1] == now.position[1];
+    bool atRest(Figures* now) {
+        Figures last;
+        return waitUntil([&] {
+            last = *now;
+            *now = waitForFrames(50) ? Figures(screenshot(), findWindow(isMainWindow)) : Figures();
+            return last.valid && now->valid && last.anglesLine == now->anglesLine &&
+                   last.position[0] == now->position[0] && last.position[1] == now->position[1];
         });
-        return now;
     }
     // A few pixels to the right; SDL takes two raw motions of the same size in the same millisecond
     // for one event delivered twice and drops the second, so steps of 1 and 2 pixels alternate.
-    void move() {
-        session.movePointerBy(1 + pixels % 3, 0);
-        pixels += 1 + pixels % 3;
-    }
+    void move() { movePointerBy(1 + pixels % 3, 0), pixels += 1 + pixels % 3; }
+    // Turned by the pixels sent, neither pitched (no vertical motion) nor moved.
     void expectTurned() {
-        const Figures now = atRest();
-        ASSERT_TRUE(now.valid) << now.positionLine << "\n" << now.anglesLine;
+        Figures now;
+        ASSERT_TRUE(atRest(&now)) << now.lines();
         EXPECT_NEAR(now.angles[1], pixels * degreesPerPixel, printedTolerance) << now.anglesLine;
-        EXPECT_EQ(now.angles[0], 0) << "no vertical motion, no pitch";
-        EXPECT_TRUE(now.position[0] == start.position[0] && now.position[1] == start.position[1])
-            << now.positionLine;
+        EXPECT_TRUE(now.angles[0] == 0 && now.position[0] == initial.position[0] &&
+                    now.position[1] == initial.position[1])
+            << now.lines();
     }
-    // Holds F1 at least 150 ms until the window in `mode` has the keyboard, releases it, and waits
-    // at least 150 ms until two frames are drawn: the release has then been read, so the next press
-    // is a press of its own.
+    // Holds F1 for 150 ms or more, until the window in `mode` has the keyboard; after the release
+    // waits 150 ms or more, and two frames: the release was read, the next press is one of its own.
     bool switchTo(const WindowMatch& mode) {
-        auto until = [&](Clock::time_point end) {
-            session.waitUntil([&] { return Clock::now() >= end; });
-        };
-        const Clock::time_point pressed = Clock::now();
-        session.key("F1", true);
-        const bool switched = session.focusWindow(mode).id != 0;
-        until(pressed + std::chrono::milliseconds(150));
-        session.key("F1", false);
-        until(Clock::now() + std::chrono::milliseconds(150));
-        return switched && session.waitForFrames(2);
+        Clock::time_point since = Clock::now();
+        auto held = [&] { return Clock::now() >= since + std::chrono::milliseconds(150); };
+        key("F1", true);
+        const bool switched = focusWindow(mode).id != 0 && waitUntil(held);
+        key("F1", false);
+        since = Clock::now();
+        return switched && waitUntil(held) && waitForFrames(2);
     }
-    // A hundred times with every core busy: a step of motion, then F1. Each step waits for what it
-    // needs, so a slow machine only makes it slower. The window, the place and the view stay as
-    // they were, and the old window never lingers.
+    // A hundred times with all cores busy, a step of motion then F1, each waiting for what it needs
+    // (a slow machine is only slower); then one window, fullscreen, in place, turned by each step.
     void pressF1AHundredTimes() {
         {
-            BusyCores load(cores);
+            BusyCores load;
             for (int press = 1; press <= 100; ++press) {
-                ASSERT_TRUE(pointerTaken()) << "press " << press;
+                ASSERT_TRUE(pointerTaken()) << "press " << press;  // no motion goes elsewhere
                 move();
                 ASSERT_TRUE(switchTo(press % 2 ? isFramedWindow : isFullscreenWindow)) << press;
             }
         }
-        const std::vector<ScreenWindow> all = session.windows();
+        const std::vector<ScreenWindow> all = windows();
         EXPECT_EQ(std::count_if(all.begin(), all.end(), isMainWindow), 1) << "one window";
-        EXPECT_NE(session.findWindow(isFullscreenWindow).id, 0u);
+        EXPECT_NE(findWindow(isFullscreenWindow).id, 0u);
         expectTurned();
     }
 };
@@ -210,33 +185,29 @@ TEST(InputEndToEnd, PointerStepsAndHundredF1PressesOnABareServerThenEscape) {
     Viewer viewer(false);
     ASSERT_NO_FATAL_FAILURE(viewer.open());
     {
-        BusyCores load(cores);
+        BusyCores load;
         for (int step = 0; step < 100; ++step) viewer.move();
         ASSERT_NO_FATAL_FAILURE(viewer.expectTurned());
     }
     ASSERT_NO_FATAL_FAILURE(viewer.pressF1AHundredTimes());
-    EXPECT_EQ(viewer.session.exitCodeAfterHolding("Escape"), 0);
-    EXPECT_TRUE(viewer.session.windows().empty()) << viewer.session.describeWindows();
+    EXPECT_EQ(viewer.exitCodeAfterEscape(), 0);
 }
 
 // Then minimised, the window leaves the screen and the program waits; restored (as from a task
 // bar), it draws again; Alt+F4 (the manager's key) ends the program with 0.
 TEST(InputEndToEnd, HundredF1PressesUnderAWindowManagerThenMinimisedRestoredAndAltF4) {
     Viewer viewer(true);
-    XSession& session = viewer.session;
     ASSERT_NO_FATAL_FAILURE(viewer.open());
     ASSERT_NO_FATAL_FAILURE(viewer.pressF1AHundredTimes());
     ASSERT_TRUE(viewer.switchTo(isFramedWindow));
-    const ScreenWindow window = session.findWindow(isFramedWindow);
-    session.askManager(window.id, "WM_CHANGE_STATE", 3 /* IconicState */);
-    EXPECT_TRUE(session.waitUntil([&] { return session.findWindow(isMainWindow).id == 0; }));
-    EXPECT_TRUE(session.programRunning());
-    session.askManager(window.id, "_NET_ACTIVE_WINDOW", 2);
-    EXPECT_EQ(session.focusWindow(isFramedWindow).id, window.id);
-    EXPECT_TRUE(session.waitForFrames(2));
-    for (const char* keysym : {"Alt_L", "F4"}) session.key(keysym, true);
-    for (const char* keysym : {"F4", "Alt_L"}) session.key(keysym, false);
-    EXPECT_EQ(session.exitCode(), 0);
+    const ScreenWindow window = viewer.findWindow(isFramedWindow);
+    viewer.askManager(window.id, "WM_CHANGE_STATE", 3 /* IconicState */);
+    EXPECT_TRUE(viewer.waitUntil([&] { return viewer.findWindow(isMainWindow).id == 0; }) &&
+                viewer.programRunning());
+    viewer.askManager(window.id, "_NET_ACTIVE_WINDOW", 2);
+    EXPECT_TRUE(viewer.focusWindow(isFramedWindow).id == window.id && viewer.waitForFrames(2));
+    viewer.key("Alt_L", true), viewer.press("F4"), viewer.key("Alt_L", false);
+    EXPECT_EQ(viewer.exitCode(), 0);
 }
 
 }  // namespace

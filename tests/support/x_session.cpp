@@ -12,35 +12,18 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 
-bool isMainWindow(const ScreenWindow& w) {
-    return w.title == programTitle && !w.dialog;
-}
-bool isFullscreenWindow(const ScreenWindow& w) {
-    return isMainWindow(w) && w.borderless && w.x == 0 && w.y == 0 && w.width == 800 &&
-           w.height == 600;
-}
-bool isFramedWindow(const ScreenWindow& w) {
-    return isMainWindow(w) && !w.borderless && w.width == 800 && w.height == 600;
-}
-WindowMatch isBox(const std::string& caption) {
-    return [caption](const ScreenWindow& w) { return w.dialog && w.title == caption; };
-}
-
 // Starts a child, its standard error going to `errorsFd` (or nowhere like the rest).
-static pid_t spawn(std::vector<std::string> command, int errorsFd = -1,
-                   const std::function<void()>& prepare = {}) {
+static pid_t spawn(std::vector<std::string> command, int errorsFd = -1) {
     pid_t pid = fork();
     if (pid != 0) return pid;
-    int devNull = open("/dev/null", O_RDWR);
-    dup2(devNull, STDIN_FILENO);
-    dup2(devNull, STDOUT_FILENO);
+    const int devNull = open("/dev/null", O_RDWR);
+    for (int fd : {STDIN_FILENO, STDOUT_FILENO}) dup2(devNull, fd);
     dup2(errorsFd >= 0 ? errorsFd : devNull, STDERR_FILENO);
-    if (prepare) prepare();
-    std::vector<char*> arguments;
-    for (std::string& word : command) arguments.push_back(word.data());
-    arguments.push_back(nullptr);
+    std::vector<char*> arguments(command.size() + 1);  // ending with a null
+    for (size_t i = 0; i < command.size(); ++i) arguments[i] = command[i].data();
     execvp(arguments[0], arguments.data());
     _exit(127);
 }
@@ -50,8 +33,9 @@ static void stopChild(pid_t pid, int signal = SIGKILL) {
     if (pid > 0 && kill(pid, signal) == 0) waitpid(pid, nullptr, 0);
 }
 
-BusyCores::BusyCores(int count) {
-    for (int i = 0; i < count; ++i) pids.push_back(spawn({"sha256sum", "/dev/zero"}));
+BusyCores::BusyCores() {
+    for (long i = sysconf(_SC_NPROCESSORS_ONLN); i > 0; --i)
+        pids.push_back(spawn({"sha256sum", "/dev/zero"}));
 }
 BusyCores::~BusyCores() {
     for (pid_t pid : pids) stopChild(pid);
@@ -66,33 +50,28 @@ XSession::XSession(const std::string& screen, bool windowManager) {
     serverPid_ = spawn({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", screen,
                         "-nolisten", "tcp", "-noreset"});
     close(fds[1]);
-    FILE* written = fdopen(fds[0], "r");
-    int number = -1;
-    const bool told = std::fscanf(written, "%d", &number) == 1;
-    if (std::fclose(written), !told) return;
-    displayName_ = ":" + std::to_string(number);
+    char number[16] = {};
+    const bool told = read(fds[0], number, sizeof number - 1) > 0;  // "N\n", written at once
+    if (close(fds[0]), !told) return;
+    displayName_ = ":" + std::to_string(std::atoi(number));
     if ((display_ = XOpenDisplay(displayName_.c_str())) == nullptr) return;
     // SDL writes a window's frame request only where this atom exists; a window manager makes it.
     XInternAtom(display_, "_MOTIF_WM_HINTS", False);
     if (!windowManager) return;
-    managerPid_ =
-        spawn({"openbox", "--sm-disable"}, -1, [&] { setenv("DISPLAY", displayName_.c_str(), 1); });
+    managerPid_ = spawn({"env", "DISPLAY=" + displayName_, "openbox", "--sm-disable"});
     // The manager is ready once it manages a window of ours: a window mapped while it is still
     // starting up can be left unmanaged for good, so a probe window is mapped (again, while the
     // manager has not taken it) until it shows in the manager's client list.
     const Window root = DefaultRootWindow(display_);
     const Window probe = XCreateSimpleWindow(display_, root, 0, 0, 16, 16, 0, 0, 0);
-    int mapped = 0;
+    int polls = 0;
     const bool managed = waitUntil([&] {
-        std::vector<long> clients = property(root, "_NET_CLIENT_LIST");
-        if (std::find(clients.begin(), clients.end(), static_cast<long>(probe)) != clients.end())
-            return true;
-        if (mapped++ % 50 == 0) XUnmapWindow(display_, probe), XMapWindow(display_, probe);
-        XFlush(display_);
-        return false;
+        const std::vector<long> clients = property(root, "_NET_CLIENT_LIST");
+        if (std::count(clients.begin(), clients.end(), long(probe)) != 0) return true;
+        if (polls++ % 50 == 0) XUnmapWindow(display_, probe), XMapWindow(display_, probe);
+        return XFlush(display_), false;
     });
-    XDestroyWindow(display_, probe);
-    XSync(display_, False);
+    XDestroyWindow(display_, probe), XSync(display_, False);
     if (!managed) XCloseDisplay(display_), display_ = nullptr;
 }
 
@@ -106,30 +85,28 @@ XSession::~XSession() {
     if (!errorsPath_.empty()) unlink(errorsPath_.c_str());
 }
 
-bool XSession::startProgram(const std::string& binary, const std::string& folder) {
+ScreenWindow XSession::start(const WindowMatch& first, const std::string& binary,
+                             const std::string& folder) {
     char path[] = "/tmp/kalimbor-e2e-stderr-XXXXXX";
-    int errorsFd = ready() && errorsPath_.empty() ? mkstemp(path) : -1;
-    if (errorsFd < 0) return false;
+    const int errorsFd = ready() && errorsPath_.empty() ? mkstemp(path) : -1;
+    if (errorsFd < 0) return {};
     errorsPath_ = path;  // one start a session
-    programPid_ = spawn({binary}, errorsFd, [&] {
-        if (chdir(folder.c_str()) != 0) _exit(126);
-        setenv("DISPLAY", displayName_.c_str(), 1);
-        setenv("SDL_VIDEODRIVER", "x11", 1);
-        unsetenv("WAYLAND_DISPLAY");
+    std::vector<std::string> command({"env", "--chdir=" + folder, "--unset=WAYLAND_DISPLAY",
+                                      "SDL_VIDEODRIVER=x11", "DISPLAY=" + displayName_});
 #if defined(__SANITIZE_ADDRESS__)
-        // The window system loads and unloads Mesa's driver with every window, and the leak
-        // checker cannot name what an unloaded driver never freed: keep it loaded from the start.
-        const char driver[] = "/usr/lib/x86_64-linux-gnu/dri/swrast_dri.so";
-        if (access(driver, R_OK) != 0) return;
-        setenv("LD_PRELOAD", driver, 1);
-        const char* options = getenv("ASAN_OPTIONS");
-        setenv("ASAN_OPTIONS",
-               ((options ? std::string(options) + ":" : "") + "verify_asan_link_order=0").c_str(),
-               1);
+    // The window system loads and unloads Mesa's driver with every window, and the leak checker
+    // cannot name what an unloaded driver never freed: keep it loaded from the start (ASan then
+    // cannot come first, and must not mind that).
+    const char driver[] = "/usr/lib/x86_64-linux-gnu/dri/swrast_dri.so";
+    const char* options = getenv("ASAN_OPTIONS");
+    if (access(driver, R_OK) == 0) command.push_back("LD_PRELOAD=" + std::string(driver));
+    command.push_back("ASAN_OPTIONS=" + std::string(options ? options : "") +
+                      ":verify_asan_link_order=0");
 #endif
-    });
+    command.push_back(binary);
+    programPid_ = spawn(command, errorsFd);
     close(errorsFd);
-    return programPid_ > 0;
+    return programPid_ > 0 ? focusWindow(first) : ScreenWindow{};
 }
 
 bool XSession::programRunning() {
@@ -141,28 +118,28 @@ bool XSession::programRunning() {
     return false;
 }
 
-int XSession::exitCode() {
-    return waitUntil([&] { return !programRunning(); }) ? programExitCode_ : -1;
-}
-
 std::string XSession::programErrors() const {
     std::ifstream file(errorsPath_);
     return {std::istreambuf_iterator<char>(file), {}};
 }
 
+int XSession::exitCode() {
+    const bool ended = waitUntil([&] { return !programRunning() && windows().empty(); });
+    return ended ? programExitCode_ : -1;
+}
+
 std::vector<long> XSession::property(unsigned long window, const char* name, std::string* text) {
-    Atom type;
+    unsigned long type, count = 0, after;  // Atom is an unsigned long
     int format = 0;
-    unsigned long count = 0, after;
     unsigned char* data = nullptr;
-    std::vector<long> items;
     XGetWindowProperty(display_, window, XInternAtom(display_, name, False), 0, 1024, False,
                        AnyPropertyType, &type, &format, &count, &after, &data);
-    if (data != nullptr && format == 8 && text != nullptr)
-        text->assign(reinterpret_cast<char*>(data), count);
-    if (data != nullptr && format == 32)  // Xlib hands 32-bit items back as longs
+    if (data == nullptr) return {};
+    std::vector<long> items;
+    if (format == 8 && text != nullptr) text->assign(reinterpret_cast<char*>(data), count);
+    if (format == 32)  // Xlib hands 32-bit items back as longs
         items.assign(reinterpret_cast<long*>(data), reinterpret_cast<long*>(data) + count);
-    if (data != nullptr) XFree(data);
+    XFree(data);
     return items;
 }
 
@@ -175,32 +152,23 @@ std::vector<ScreenWindow> XSession::windows() {
     if (managerPid_ <= 0 && XQueryTree(display_, root, &unused, &unused, &children, &count))
         ids.assign(children, children + count);
     if (children != nullptr) XFree(children);
-    const Atom dialog = XInternAtom(display_, "_NET_WM_WINDOW_TYPE_DIALOG", False);
+    const long dialog = XInternAtom(display_, "_NET_WM_WINDOW_TYPE_DIALOG", False);
     for (long id : ids) {
         ScreenWindow w;
-        w.id = id;
         XWindowAttributes a;
-        if (!XGetWindowAttributes(display_, w.id, &a) || a.map_state != IsViewable) continue;
+        if (!XGetWindowAttributes(display_, w.id = id, &a) || a.map_state != IsViewable) continue;
         property(w.id, "_NET_WM_NAME", &w.title);
         if (w.title.empty()) property(w.id, "WM_NAME", &w.title);
         XTranslateCoordinates(display_, w.id, root, 0, 0, &w.x, &w.y, &unused);
         w.width = a.width, w.height = a.height;
-        for (long type : property(w.id, "_NET_WM_WINDOW_TYPE"))
-            w.dialog = w.dialog || Atom(type) == dialog;
+        const std::vector<long> types = property(w.id, "_NET_WM_WINDOW_TYPE");
+        w.dialog = std::count(types.begin(), types.end(), dialog) != 0;
         // flags, functions, decorations: bit 1 of the flags says the decorations count.
         std::vector<long> motif = property(w.id, "_MOTIF_WM_HINTS");
         w.borderless = motif.size() >= 3 && (motif[0] & 2) != 0 && motif[2] == 0;
         found.push_back(w);
     }
     return found;
-}
-
-std::string XSession::describeWindows() {
-    std::string text;
-    for (const ScreenWindow& w : windows())
-        text += '"' + w.title + "\" " + std::to_string(w.width) + "x" + std::to_string(w.height) +
-                (w.dialog ? " dialog" : "") + (w.borderless ? " borderless\n" : "\n");
-    return text;
 }
 
 ScreenWindow XSession::findWindow(const WindowMatch& match) {
@@ -211,35 +179,38 @@ ScreenWindow XSession::findWindow(const WindowMatch& match) {
 
 ScreenWindow XSession::focusWindow(const WindowMatch& match) {
     ScreenWindow found;
-    auto focusedWindow = [&](Window window = None, int revertTo = 0) {
-        return XGetInputFocus(display_, &window, &revertTo), window;
-    };
-    waitUntil([&] {
-        found = findWindow(match);
-        if (found.id == 0 || focusedWindow() == found.id) return found.id != 0;
+    const bool focused = waitUntil([&] {
+        Window focus = None;
+        int revertTo = 0;
+        XGetInputFocus(display_, &focus, &revertTo);
+        if ((found = findWindow(match)).id == 0 || focus == found.id) return found.id != 0;
         if (managerPid_ > 0) return askManager(found.id, "_NET_ACTIVE_WINDOW", 2), false;
         XRaiseWindow(display_, found.id);
         XSetInputFocus(display_, found.id, RevertToPointerRoot, CurrentTime);
         return XSync(display_, False), false;
     });
-    return found.id != 0 && focusedWindow() == found.id ? found : ScreenWindow{};
+    return focused ? found : ScreenWindow{};
 }
 
-bool XSession::waitUntil(const std::function<bool()>& condition, int timeoutMs) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+bool XSession::waitUntil(const std::function<bool()>& condition) {
+    // Generous for a sanitizer build on a busy machine; only a failing wait ever lasts this long.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
     for (; !condition(); usleep(10000))
-        if (std::chrono::steady_clock::now() > deadline)
-            return std::fprintf(stderr, "Waited in vain (the program %s); on the screen:\n%s",
-                                programRunning() ? "runs" : "has ended", describeWindows().c_str()),
-                   false;
+        if (std::chrono::steady_clock::now() > deadline) {
+            std::fprintf(stderr, "Waited in vain (the program %s); on the screen:\n",
+                         programRunning() ? "runs" : "has ended");
+            for (const ScreenWindow& w : windows())
+                std::fprintf(stderr, "\"%s\" %dx%d%s%s\n", w.title.c_str(), w.width, w.height,
+                             w.dialog ? " dialog" : "", w.borderless ? " borderless" : "");
+            return false;
+        }
     return true;
 }
 
 bool XSession::waitForFrames(int count) {
-    std::vector<int> last = screenshot();
+    std::vector<int> last = screenshot(), now;
     return waitUntil([&] {
-        std::vector<int> now = screenshot();
-        if (now != last) --count, last.swap(now);
+        if ((now = screenshot()) != last) --count, last.swap(now);
         return count <= 0;
     });
 }
@@ -249,30 +220,25 @@ void XSession::key(const char* keysym, bool down) {
     XSync(display_, False);
 }
 
-int XSession::exitCodeAfterHolding(const char* keysym) {
-    key(keysym, true);
-    const int code = exitCode();
-    return key(keysym, false), code;
-}
-
 void XSession::movePointerBy(int dx, int dy) {
     XTestFakeRelativeMotionEvent(display_, dx, dy, CurrentTime);
     XSync(display_, False);
 }
 
-bool XSession::pointerTakenByOther() {
-    int result = XGrabPointer(display_, DefaultRootWindow(display_), False, 0, GrabModeAsync,
-                              GrabModeAsync, None, None, CurrentTime);
-    if (result == GrabSuccess) XUngrabPointer(display_, CurrentTime), XSync(display_, False);
-    return result == AlreadyGrabbed;
+bool XSession::pointerTaken() {
+    return waitUntil([&] {
+        int result = XGrabPointer(display_, DefaultRootWindow(display_), False, 0, GrabModeAsync,
+                                  GrabModeAsync, None, None, CurrentTime);
+        if (result == GrabSuccess) XUngrabPointer(display_, CurrentTime), XSync(display_, False);
+        return result == AlreadyGrabbed;
+    });
 }
 
 void XSession::askManager(unsigned long window, const char* message, long first, long second) {
     XEvent event{};
     event.xclient = {
         ClientMessage, 0, True, display_, window, XInternAtom(display_, message, False), 32, {}};
-    event.xclient.data.l[0] = first;
-    event.xclient.data.l[1] = second;
+    event.xclient.data.l[0] = first, event.xclient.data.l[1] = second;
     XSendEvent(display_, DefaultRootWindow(display_), False,
                SubstructureRedirectMask | SubstructureNotifyMask, &event);
     XSync(display_, False);
@@ -283,17 +249,12 @@ std::vector<int> XSession::screenshot() {
     XImage* image =
         XGetImage(display_, DefaultRootWindow(display_), 0, 0, DisplayWidth(display_, 0),
                   DisplayHeight(display_, 0), AllPlanes, ZPixmap);
-    if (image == nullptr) return shot;
-    auto channel = [](unsigned long pixel, unsigned long mask) {  // scaled to 0..255
-        int shift = __builtin_ctzl(mask);
-        return int(((pixel & mask) >> shift) * 255 / (mask >> shift));
-    };
-    for (int y = 0; y < image->height; ++y)
-        for (int x = 0; x < image->width; ++x) {
-            unsigned long pixel = XGetPixel(image, x, y);
-            shot.push_back(channel(pixel, image->red_mask) + channel(pixel, image->green_mask) +
-                           channel(pixel, image->blue_mask));
-        }
-    XDestroyImage(image);
+    for (int i = 0; image != nullptr && i < image->width * image->height; ++i) {
+        const unsigned long pixel = XGetPixel(image, i % image->width, i / image->width);
+        shot.push_back(0);  // (pixel & mask) / mask is the channel's share of its full value
+        for (unsigned long mask : {image->red_mask, image->green_mask, image->blue_mask})
+            shot.back() += int((pixel & mask) * 255 / mask);
+    }
+    if (image != nullptr) XDestroyImage(image);
     return shot;
 }

@@ -10,8 +10,6 @@
 #include <vector>
 
 inline const char programTitle[] = "Kalimbor v.1.4b";
-// Generous for a sanitizer build on a busy machine; only a failing wait ever lasts this long.
-constexpr int patienceMs = 60000;
 
 // A mapped client window (not a window manager's frame); id 0 when none was found.
 struct ScreenWindow {
@@ -21,14 +19,24 @@ struct ScreenWindow {
     bool dialog = false, borderless = false;
 };
 using WindowMatch = std::function<bool(const ScreenWindow&)>;
-bool isMainWindow(const ScreenWindow& window);
-bool isFullscreenWindow(const ScreenWindow& window);  // borderless, covering the 800 x 600 screen
-bool isFramedWindow(const ScreenWindow& window);      // framed, with an 800 x 600 client area
-WindowMatch isBox(const std::string& caption);
+inline bool isMainWindow(const ScreenWindow& w) {
+    return w.title == programTitle && !w.dialog;
+}
+// Borderless, covering the 800 x 600 screen; framed, with an 800 x 600 client area.
+inline bool isFullscreenWindow(const ScreenWindow& w) {
+    return isMainWindow(w) && w.borderless && w.x == 0 && w.y == 0 && w.width == 800 &&
+           w.height == 600;
+}
+inline bool isFramedWindow(const ScreenWindow& w) {
+    return isMainWindow(w) && !w.borderless && w.width == 800 && w.height == 600;
+}
+inline WindowMatch isBox(const std::string& caption) {
+    return [caption](const ScreenWindow& w) { return w.dialog && w.title == caption; };
+}
 
-// Keeps `count` cores busy for as long as the object lives.
+// Keeps every core busy for as long as the object lives.
 struct BusyCores {
-    explicit BusyCores(int count);
+    BusyCores();
     ~BusyCores();
     std::vector<pid_t> pids;
 };
@@ -36,36 +44,35 @@ struct BusyCores {
 class XSession {
 public:
     explicit XSession(const std::string& screen = "800x600x16", bool windowManager = false);
-    ~XSession();  // also writes the program's standard error out, if it said anything
-    XSession(const XSession&) = delete;
-    XSession& operator=(const XSession&) = delete;
+    ~XSession();                    // also writes the program's standard error out, if any
+    XSession(XSession&&) = delete;  // owns its children: neither copied nor moved
     bool ready() const { return display_ != nullptr; }
     const std::string& displayName() const { return displayName_; }
 
-    bool startProgram(const std::string& binary = KALIMBOR_BINARY,
-                      const std::string& folder = KALIMBOR_DATA_DIR);
+    // Starts the program in `folder`, once a session: the window `first` once it has the keyboard.
+    ScreenWindow start(const WindowMatch& first, const std::string& binary = KALIMBOR_BINARY,
+                       const std::string& folder = KALIMBOR_DATA_DIR);
     bool programRunning();
-    int exitCode();  // once the program has ended: its code, or 128 + the signal; -1 if it runs on
     std::string programErrors() const;  // its standard error
+    // Waits until the program has ended and left no window: its exit code (128 + the signal, if
+    // one ended it), -1 if it did not; the second holds Escape down first (till the server ends).
+    int exitCode();
+    int exitCodeAfterEscape() { return key("Escape", true), exitCode(); }
 
     std::vector<ScreenWindow> windows();                // bottom to top
-    std::string describeWindows();                      // written out whenever a wait fails
     ScreenWindow findWindow(const WindowMatch& match);  // the topmost match
     // Waits until a matching window has the keyboard, giving it the focus as needed: through the
     // window manager when one runs (as a task bar does), directly otherwise.
     ScreenWindow focusWindow(const WindowMatch& match);
-    bool waitUntil(const std::function<bool()>& condition, int timeoutMs = patienceMs);
-    // Waits until the screen has changed `count` times: the rain moves with every frame drawn.
-    bool waitForFrames(int count);
+    bool waitUntil(const std::function<bool()>& condition);  // false, saying why, if in vain
+    bool waitForFrames(int count);  // the screen changed `count` times: the rain moves every frame
     // The whole screen, top row first: each pixel's red + green + blue, each scaled to 0..255.
     std::vector<int> screenshot();
 
     void key(const char* keysym, bool down);  // by X keysym name ("F1", "Escape", "Alt_L")
     void press(const char* keysym) { key(keysym, true), key(keysym, false); }
-    int exitCodeAfterHolding(const char* keysym);  // held until the program has ended
-    void movePointerBy(int dx, int dy);            // relative motion, as a mouse sends it
-    // True while another client holds the pointer grab (the program, once it took the pointer).
-    bool pointerTakenByOther();
+    void movePointerBy(int dx, int dy);  // relative motion, as a mouse sends it
+    bool pointerTaken();  // waits until another client (the program) holds the pointer grab
     // A request to the window manager, as a task bar sends it.
     void askManager(unsigned long window, const char* message, long first, long second = 0);
 
