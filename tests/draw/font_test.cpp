@@ -32,7 +32,6 @@ struct Font : ::testing::Test {
         glMatrixMode(GL_MODELVIEW);
         glTranslatef(50, 7, 0);
     }
-    void TearDown() override { deleteGlyphLists(); }
 };
 
 // The glyphs printed, each a quad (two triangles once it survived culling) showing its cell of
@@ -61,14 +60,13 @@ TEST_F(Font, BytesPrintTheirSetsCellsTwelveUnitsApart) {
     // Set 0: the line feed prints nothing and does not advance; set 1: it is cell 106.
     EXPECT_EQ(print(0, 0, "A\nB", 0), (Glyphs{{0, 0, 33}, {12, 0, 34}}));
     EXPECT_EQ(print(0, 0, "A\nB", 1), (Glyphs{{0, 0, 161}, {12, 0, 106}, {24, 0, 162}}));
-    // Bytes 160..255 count negative and show set 0's glyphs in set 1: byte 200 is "H"; 144 has
-    // no cell in set 1.
+    // Bytes 160..255 count negative: in set 1 byte 200 shows set 0's "H", 144 has no cell. Any
+    // set above 1 is set 1; below 0 nothing at all is printed.
     EXPECT_EQ(print(0, 0, "\xC8\x90", 1), (Glyphs{{0, 0, 'H' - 32}}));
-    // Any set above 1 is set 1; below 0 nothing at all is printed.
     EXPECT_EQ(print(0, 0, "A\n", 2), (Glyphs{{0, 0, 161}, {12, 0, 106}}));
-    std::string everyByte;
-    for (int b = 1; b < 256; ++b) everyByte += static_cast<char>(b);
-    EXPECT_TRUE(print(0, 0, everyByte.c_str(), -1).empty());
+    char everyByte[256] = {};
+    for (int b = 1; b < 256; ++b) everyByte[b - 1] = static_cast<char>(b);
+    EXPECT_TRUE(print(0, 0, everyByte, -1).empty());
 }
 
 // The overlay adds the tinted sheet onto the finished frame, in front of everything and unlit,
