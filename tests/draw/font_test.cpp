@@ -1,17 +1,15 @@
-// Glyph lists and text output, seen through feedback mode and in the pixels they leave, on a
-// context whose window is the size of the overlay, so window coordinates are overlay units.
+// Glyph lists and text through feedback and pixels, on a context of the overlay's 1024 x 768 units.
 #include "draw/font.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <array>
 #include <cmath>
 
 #include "assets/texture_set.h"
 #include "support/gl_test_context.h"
 
-using Glyphs = std::vector<std::array<float, 3>>;  // overlay x, y of the quad and its cell
+using Glyphs = std::vector<std::vector<float>>;  // overlay x, y of the quad and its cell
 
 // A mid-grey font sheet, left unbound, and a caller's matrices that drawText must not print
 // through; back faces stay culled while the program prints.
@@ -42,14 +40,14 @@ static Glyphs print(int x, int y, const char* text, int set) {
     Glyphs glyphs;
     for (size_t i = 0; i + 1 < triangles.size(); i += 2) {
         const FeedbackVertex& first = triangles[i].vertices[0];
+        const float ds = first.x / 256 - first.s, dt = first.y / 256 - first.t;
         float left = 1e9, bottom = 1e9;
         for (size_t k : {i, i + 1})
             for (const FeedbackVertex& v : triangles[k].vertices) {
-                EXPECT_TRUE(v.x / 256 - v.s == first.x / 256 - first.s &&
-                            v.y / 256 - v.t == first.y / 256 - first.t);
+                EXPECT_TRUE(v.x / 256 - v.s == ds && v.y / 256 - v.t == dt);
                 left = std::min(left, v.x), bottom = std::min(bottom, v.y);
             }
-        const float s = first.s - (first.x - left) / 256, t = first.t - (first.y - bottom) / 256;
+        const float s = left / 256 - ds, t = bottom / 256 - dt;  // at the lower left
         glyphs.push_back({left, bottom, std::round(s * 16 + (1 - t) * 256 - 16)});
     }
     return glyphs;

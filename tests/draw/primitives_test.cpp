@@ -43,10 +43,10 @@ static std::vector<Shape> shapes(const std::function<void()>& draw, int index) {
 // Window x, y of every corner, and texture s, t where given.
 static void expectCorners(const Shape& shape, std::vector<float> xy, std::vector<float> st = {}) {
     ASSERT_EQ(shape.size() * 2, xy.size());
-    for (size_t i = 0; i < shape.size(); ++i) {
-        EXPECT_LT(std::abs(shape[i].x - xy[2 * i]) + std::abs(shape[i].y - xy[2 * i + 1]), 1e-3)
+    for (size_t i = 0; i < xy.size(); i += 2) {
+        EXPECT_LT(std::abs(shape[i / 2].x - xy[i]) + std::abs(shape[i / 2].y - xy[i + 1]), 1e-3)
             << i;
-        if (!st.empty()) EXPECT_TRUE(shape[i].s == st[2 * i] && shape[i].t == st[2 * i + 1]) << i;
+        if (!st.empty()) EXPECT_TRUE(shape[i / 2].s == st[i] && shape[i / 2].t == st[i + 1]) << i;
     }
 }
 
@@ -57,22 +57,18 @@ TEST_F(Primitives, FlatQuadTurnsStretchesAndFlipsTheUnitSquare) {
     };
     expectCorners(quad(400, 100, 300, 200, 0).at(0), {400, 100, 400, 300, 100, 300, 100, 100},
                   {5, 3, 5, 0, 0, 0, 0, 3});
-    expectCorners(quad(100, 100, 300, 200, 90).at(0),  // extents not swapped
-                  {100, 100, 400, 100, 400, 300, 100, 300});
-    // At 30 degrees, unequal sizes give a parallelogram: C1 - C0 = (w sin a, d cos a) and
-    // C3 - C0 = (-w cos a, d sin a), C2 closing it.
-    const float s = 0.5f, c = 0.8660254f;
+    // At 90 degrees the extents stay unswapped; at 30, unequal sizes give a parallelogram:
+    // C1 - C0 = (w sin a, d cos a) and C3 - C0 = (-w cos a, d sin a), C2 closing it.
+    expectCorners(quad(100, 100, 300, 200, 90).at(0), {100, 100, 400, 100, 400, 300, 100, 300});
     expectCorners(quad(400, 300, 200, 100, 30).at(0),
-                  {400, 300, 400 + 200 * s, 300 + 100 * c, 400 + 200 * (s - c), 300 + 100 * (c + s),
-                   400 - 200 * c, 300 + 100 * s});
+                  {400, 300, 500, 386.6025f, 326.7949f, 436.6025f, 226.7949f, 350});
     // One negative size turns the patch away from above; both negative keep it, half a turn on.
     EXPECT_TRUE(quad(400, 300, -100, 100, 0).empty() && quad(400, 300, 100, -100, 0).empty());
     expectCorners(quad(400, 300, -100, -100, 0).at(0), {400, 300, 400, 200, 500, 200, 500, 300});
 }
 
-// Top, bottom, then the sides: each turns its front outwards and shows the whole texture once,
-// upright on the sides. Corners p are taken from the box's centre (250, 225, 30); world z is
-// (0.5 - window depth) x 2000.
+// Top, bottom, sides: each faces outwards, showing the whole texture once, upright on the sides.
+// Corners p are taken from the box's centre (250, 225, 30); world z is (0.5 - window depth) x 2000.
 TEST_F(Primitives, BoxFacesStandOnTheFootprintFacingOutwards) {
     const auto faces = shapes([] { drawBox(300, 200, 10, 100, 50, 40, 0, 11); }, 11);
     ASSERT_EQ(faces.size(), 6u);

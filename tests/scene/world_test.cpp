@@ -14,8 +14,7 @@
 #include "support/gl_test_context.h"
 #include "support/scripted_platform.h"
 
-// A viewer at the origin looking straight down, nothing moving, no hangar model, seen from above
-// with window x, y = world x, y + 100 over the whole yard.
+// A still viewer at the origin looking straight down, no hangar; window x, y = world x, y + 100.
 struct World : ::testing::Test {
     ScriptedPlatformSession session;
     GlTestContext gl;
@@ -66,9 +65,8 @@ TEST_F(World, GroundTilesCoverTheYardOnceAndBoxesStandWhereListed) {
     for (int i = 0; i < 4; ++i) EXPECT_EQ(top(1)[i], top(0)[i] + (i < 2 ? -5 : 5));
 }
 
-// The white light over (530, 1000) and the yellow one over (1500, 1400), both 50 above the
-// ground, light the world only while L is up (the overlay of the frame before left GL lighting
-// on). Ground and boxes move with the viewer; the rain stays round the viewer.
+// The white light over (530, 1000) and the yellow over (1500, 1400), 50 up, light the world only
+// while L is up (the last overlay left lighting on). Ground and boxes move, the rain stays.
 TEST_F(World, ObjectsAndLightsFollowTheViewerWhileTheRainStaysAround) {
     auto unlit = [](const FeedbackVertex& v) { return v.r == 1 && v.g == 1 && v.b == 1; };
     glEnable(GL_LIGHTING);
@@ -93,8 +91,8 @@ TEST_F(World, ObjectsAndLightsFollowTheViewerWhileTheRainStaysAround) {
         if (!polygon && ++lines <= 6) continue;
         for (size_t v = 0; v < before[p].vertices.size(); ++v) {
             const FeedbackVertex &b = before[p].vertices[v], &a = after.at(p).vertices.at(v);
-            EXPECT_LT(std::abs(a.x - b.x - 37 * polygon) + std::abs(a.y - b.y + 11 * polygon),
-                      1e-3);
+            EXPECT_FLOAT_EQ(a.x, b.x + (polygon ? 37 : 0));
+            EXPECT_FLOAT_EQ(a.y, b.y + (polygon ? -11 : 0));
         }
     }
     EXPECT_EQ(lines, 6u + 2500u);
@@ -103,20 +101,18 @@ TEST_F(World, ObjectsAndLightsFollowTheViewerWhileTheRainStaysAround) {
     EXPECT_TRUE(unlit(captureFeedback(renderFrame).at(6).vertices[0]));
 }
 
-// Side view: window x = world x + 100, window y = world z + 200. A streak stands at
-// r + 50 - phase above the ground, r from 0 to 99 drawn afresh every frame from the calendar
-// second, so the pattern holds for a second.
+// Side view: window x, y = world x + 100, z + 200. A streak stands r + 50 - phase above the ground,
+// r from 0 to 99 drawn afresh from the calendar second in every frame: the pattern holds a second.
 TEST_F(World, RainPullsThePhaseBackOncePerStreakAndHoldsItsPatternForASecond) {
     loadPixelExactProjection(800, 600, -100, -200);
     glRotatef(-90, 1, 0, 0);
+    auto rainFrom = [](float p) { return animationPhase = p, captureFeedback(drawRainField); };
     std::vector<FeedbackPrimitive> rain[4];  // from the phases 55, 55 again, 60 and 80
     std::vector<float> phaseAfter(4);
     for (int attempt = 0; attempt < 10; ++attempt) {  // all four within one calendar second
         const std::time_t second = std::time(nullptr);
-        for (int i = 0; i < 4; ++i) {
-            animationPhase = i < 2 ? 55 : i == 2 ? 60 : 80;
-            rain[i] = captureFeedback(drawRainField), phaseAfter[i] = animationPhase;
-        }
+        for (int i = 0; i < 4; ++i)
+            rain[i] = rainFrom(i < 2 ? 55 : i == 2 ? 60 : 80), phaseAfter[i] = animationPhase;
         if (std::time(nullptr) == second) break;
     }
     EXPECT_EQ(phaseAfter, (std::vector<float>{55, 55, 46, 52}));

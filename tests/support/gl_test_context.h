@@ -20,7 +20,7 @@ private:
     bool valid_ = false;
 };
 
-// A vertex as GL_4D_COLOR_TEXTURE feedback reports it; a point, line or polygon left after culling.
+// A vertex as GL_4D_COLOR_TEXTURE feedback gives it; a primitive left after clipping and culling.
 struct FeedbackVertex {
     float x, y, z, w, r, g, b, a, s, t, p, q;
 };
