@@ -1,17 +1,15 @@
-// Glyph lists and text output, seen through feedback mode and in the pixels they leave, on a
-// context whose window is the size of the overlay, so window coordinates are overlay units.
+// Glyph lists and text through feedback and pixels, on a context of the overlay's 1024 x 768 units.
 #include "draw/font.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <array>
 #include <cmath>
 
 #include "assets/texture_set.h"
 #include "support/gl_test_context.h"
 
-using Glyphs = std::vector<std::array<float, 3>>;  // overlay x, y of the quad and its cell
+using Glyphs = std::vector<std::vector<float>>;  // overlay x, y of the quad and its cell
 
 // A mid-grey font sheet, left unbound, and a caller's matrices that drawText must not print
 // through; back faces stay culled while the program prints.
@@ -32,7 +30,6 @@ struct Font : ::testing::Test {
         glMatrixMode(GL_MODELVIEW);
         glTranslatef(50, 7, 0);
     }
-    void TearDown() override { deleteGlyphLists(); }
 };
 
 // The glyphs printed, each a quad (two triangles once it survived culling) showing its cell of
@@ -43,14 +40,14 @@ static Glyphs print(int x, int y, const char* text, int set) {
     Glyphs glyphs;
     for (size_t i = 0; i + 1 < triangles.size(); i += 2) {
         const FeedbackVertex& first = triangles[i].vertices[0];
+        const float ds = first.x / 256 - first.s, dt = first.y / 256 - first.t;
         float left = 1e9, bottom = 1e9;
         for (size_t k : {i, i + 1})
             for (const FeedbackVertex& v : triangles[k].vertices) {
-                EXPECT_TRUE(v.x / 256 - v.s == first.x / 256 - first.s &&
-                            v.y / 256 - v.t == first.y / 256 - first.t);
+                EXPECT_TRUE(v.x / 256 - v.s == ds && v.y / 256 - v.t == dt);
                 left = std::min(left, v.x), bottom = std::min(bottom, v.y);
             }
-        const float s = first.s - (first.x - left) / 256, t = first.t - (first.y - bottom) / 256;
+        const float s = left / 256 - ds, t = bottom / 256 - dt;  // at the lower left
         glyphs.push_back({left, bottom, std::round(s * 16 + (1 - t) * 256 - 16)});
     }
     return glyphs;
@@ -61,14 +58,13 @@ TEST_F(Font, BytesPrintTheirSetsCellsTwelveUnitsApart) {
     // Set 0: the line feed prints nothing and does not advance; set 1: it is cell 106.
     EXPECT_EQ(print(0, 0, "A\nB", 0), (Glyphs{{0, 0, 33}, {12, 0, 34}}));
     EXPECT_EQ(print(0, 0, "A\nB", 1), (Glyphs{{0, 0, 161}, {12, 0, 106}, {24, 0, 162}}));
-    // Bytes 160..255 count negative and show set 0's glyphs in set 1: byte 200 is "H"; 144 has
-    // no cell in set 1.
+    // Bytes 160..255 count negative: in set 1 byte 200 shows set 0's "H", 144 has no cell. Any
+    // set above 1 is set 1; below 0 nothing at all is printed.
     EXPECT_EQ(print(0, 0, "\xC8\x90", 1), (Glyphs{{0, 0, 'H' - 32}}));
-    // Any set above 1 is set 1; below 0 nothing at all is printed.
     EXPECT_EQ(print(0, 0, "A\n", 2), (Glyphs{{0, 0, 161}, {12, 0, 106}}));
-    std::string everyByte;
-    for (int b = 1; b < 256; ++b) everyByte += static_cast<char>(b);
-    EXPECT_TRUE(print(0, 0, everyByte.c_str(), -1).empty());
+    char everyByte[256] = {};
+    for (int b = 1; b < 256; ++b) everyByte[b - 1] = static_cast<char>(b);
+    EXPECT_TRUE(print(0, 0, everyByte, -1).empty());
 }
 
 // The overlay adds the tinted sheet onto the finished frame, in front of everything and unlit,

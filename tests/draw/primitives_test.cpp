@@ -1,4 +1,4 @@
-// The textured primitives, seen through OpenGL feedback and the pixels they leave.
+// The textured primitives, seen through OpenGL feedback.
 #include "draw/primitives.h"
 
 #include <gtest/gtest.h>
@@ -20,14 +20,17 @@ struct Primitives : ::testing::Test {
     }
 };
 
-// What `draw` issued, which must bind texture `index` itself. Mesa reports each quad as the
-// triangles (0, 1, 3) and (1, 2, 3), which are put back together here.
+// What `draw` issued, which must bind texture `index` itself; lines end thin, whatever width came
+// before. Mesa reports each quad as the triangles (0, 1, 3) and (1, 2, 3), put back together here.
 static std::vector<Shape> shapes(const std::function<void()>& draw, int index) {
     glBindTexture(GL_TEXTURE_2D, 0);
+    glLineWidth(5);
     const auto reported = captureFeedback(draw);
-    GLint bound = 0;
-    glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
-    EXPECT_EQ(static_cast<GLuint>(bound), textures[index]);
+    GLfloat bound = 0, width = 0;
+    glGetFloatv(GL_TEXTURE_BINDING_2D, &bound);
+    glGetFloatv(GL_LINE_WIDTH, &width);
+    const bool lines = !reported.empty() && reported[0].token != GL_POLYGON_TOKEN;
+    EXPECT_TRUE(GLuint(bound) == textures[index] && width == (lines ? 1 : 5)) << bound << width;
     std::vector<Shape> out;
     for (size_t i = 0; i < reported.size(); ++i) {
         const Shape& a = reported[i].vertices;
@@ -40,10 +43,10 @@ static std::vector<Shape> shapes(const std::function<void()>& draw, int index) {
 // Window x, y of every corner, and texture s, t where given.
 static void expectCorners(const Shape& shape, std::vector<float> xy, std::vector<float> st = {}) {
     ASSERT_EQ(shape.size() * 2, xy.size());
-    for (size_t i = 0; i < shape.size(); ++i) {
-        EXPECT_TRUE(std::abs(shape[i].x - xy[2 * i]) + std::abs(shape[i].y - xy[2 * i + 1]) < 1e-3)
-            << i << ": " << shape[i].x << ", " << shape[i].y;
-        if (!st.empty()) EXPECT_TRUE(shape[i].s == st[2 * i] && shape[i].t == st[2 * i + 1]) << i;
+    for (size_t i = 0; i < xy.size(); i += 2) {
+        EXPECT_LT(std::abs(shape[i / 2].x - xy[i]) + std::abs(shape[i / 2].y - xy[i + 1]), 1e-3)
+            << i;
+        if (!st.empty()) EXPECT_TRUE(shape[i / 2].s == st[i] && shape[i / 2].t == st[i + 1]) << i;
     }
 }
 
@@ -54,39 +57,35 @@ TEST_F(Primitives, FlatQuadTurnsStretchesAndFlipsTheUnitSquare) {
     };
     expectCorners(quad(400, 100, 300, 200, 0).at(0), {400, 100, 400, 300, 100, 300, 100, 100},
                   {5, 3, 5, 0, 0, 0, 0, 3});
-    expectCorners(quad(100, 100, 300, 200, 90).at(0),  // extents not swapped
-                  {100, 100, 400, 100, 400, 300, 100, 300});
-    // At 30 degrees, unequal sizes give a parallelogram: C1 - C0 = (w sin a, d cos a) and
-    // C3 - C0 = (-w cos a, d sin a), C2 closing it.
-    const float s = 0.5f, c = 0.8660254f;
+    // At 90 degrees the extents stay unswapped; at 30, unequal sizes give a parallelogram:
+    // C1 - C0 = (w sin a, d cos a) and C3 - C0 = (-w cos a, d sin a), C2 closing it.
+    expectCorners(quad(100, 100, 300, 200, 90).at(0), {100, 100, 400, 100, 400, 300, 100, 300});
     expectCorners(quad(400, 300, 200, 100, 30).at(0),
-                  {400, 300, 400 + 200 * s, 300 + 100 * c, 400 + 200 * (s - c), 300 + 100 * (c + s),
-                   400 - 200 * c, 300 + 100 * s});
+                  {400, 300, 500, 386.6025f, 326.7949f, 436.6025f, 226.7949f, 350});
     // One negative size turns the patch away from above; both negative keep it, half a turn on.
     EXPECT_TRUE(quad(400, 300, -100, 100, 0).empty() && quad(400, 300, 100, -100, 0).empty());
     expectCorners(quad(400, 300, -100, -100, 0).at(0), {400, 300, 400, 200, 500, 200, 500, 300});
 }
 
-// Top, bottom, then the sides: each turns its front outwards (from the box's centre) and shows
-// the whole texture once, upright on the sides. World z is (0.5 - window depth) x 2000.
+// Top, bottom, sides: each faces outwards, showing the whole texture once, upright on the sides.
+// Corners p are taken from the box's centre (250, 225, 30); world z is (0.5 - window depth) x 2000.
 TEST_F(Primitives, BoxFacesStandOnTheFootprintFacingOutwards) {
     const auto faces = shapes([] { drawBox(300, 200, 10, 100, 50, 40, 0, 11); }, 11);
     ASSERT_EQ(faces.size(), 6u);
     expectCorners(faces[0], {300, 200, 300, 250, 200, 250, 200, 200});
     for (size_t f = 0; f < 6; ++f) {
         double p[4][3], outwards = 0;
-        const double centre[3] = {250, 225, 30};
         for (int v = 0; v < 4; ++v) {
-            const double at[3] = {faces[f][v].x, faces[f][v].y, (0.5 - faces[f][v].z) * 2000};
-            std::copy(at, at + 3, p[v]);
-            EXPECT_NEAR(at[2], f == 0 || (f > 1 && v > 1) ? 50 : 10, 1e-3) << f << " " << v;
-            EXPECT_TRUE(faces[f][v].s == (v == 1 || v == 2) && faces[f][v].t == (v > 1));
+            const FeedbackVertex& c = faces[f][v];
+            p[v][0] = c.x - 250, p[v][1] = c.y - 225, p[v][2] = (0.5 - c.z) * 2000 - 30;
+            EXPECT_NEAR(p[v][2], f == 0 || (f > 1 && v > 1) ? 20 : -20, 1e-3) << f << " " << v;
+            EXPECT_TRUE(c.s == (v == 1 || v == 2) && c.t == (v > 1));
         }
         for (int k = 0, i = 1, j = 2; k < 3; ++k, i = (k + 1) % 3, j = (k + 2) % 3)
             outwards += ((p[1][i] - p[0][i]) * (p[3][j] - p[0][j]) -
                          (p[1][j] - p[0][j]) * (p[3][i] - p[0][i])) *
-                        ((p[0][k] + p[2][k]) / 2 - centre[k]);
-        EXPECT_GT(outwards, 0) << "face " << f;
+                        (p[0][k] + p[2][k]);
+        EXPECT_GT(outwards, 0) << "face " << f;  // the normal against the face's centre
     }
 }
 
@@ -95,21 +94,11 @@ TEST_F(Primitives, BoxFacesStandOnTheFootprintFacingOutwards) {
 TEST_F(Primitives, AxisCrossAndVerticalLine) {
     const auto lines = shapes([] { drawAxisCross(400, 300, 0, 100, 2); }, 1);
     ASSERT_EQ(lines.size(), 6u);
-    const float ends[6][2] = {{500, 300}, {400, 400}, {400, 300},
-                              {300, 300}, {400, 200}, {400, 300}};
+    const float ends[] = {500, 300, 400, 400, 400, 300, 300, 300, 400, 200, 400, 300};
     for (int i = 0; i < 6; ++i) {
         const float s = i < 2, t = i == 0;
-        expectCorners(lines[i], {400, 300, ends[i][0], ends[i][1]}, {s, t, s, t});
-    }
-    EXPECT_NEAR(lines[2][1].z, 0.5 - 100 / 2000.0, 1e-6);  // window depth of z = 100
-    EXPECT_NEAR(lines[5][1].z, 0.5 + 100 / 2000.0, 1e-6);
-    for (auto draw : {+[] { drawAxisCross(400, 300, 0, 100, 2); },
-                      +[] { drawVerticalLine(400, 300, 0, 100, 3.5f, 1); }}) {
-        glLineWidth(5);
-        draw();
-        GLfloat width = 0;
-        glGetFloatv(GL_LINE_WIDTH, &width);
-        EXPECT_EQ(width, 1.0f);
+        expectCorners(lines[i], {400, 300, ends[2 * i], ends[2 * i + 1]}, {s, t, s, t});
+        EXPECT_NEAR((0.5 - lines[i][1].z) * 2000, i == 2 ? 100 : i == 5 ? -100 : 0, 2e-3) << i;
     }
     glRotatef(-90, 1, 0, 0);  // world z shows as window y
     expectCorners(shapes([] { drawVerticalLine(400, 0, 250, 30, 3.5f, 9); }, 9).at(0),

@@ -14,7 +14,7 @@
 #include "support/gl_test_context.h"
 #include "support/scripted_platform.h"
 
-// A viewer at the origin looking straight down, nothing moving, no hangar model.
+// A still viewer at the origin looking straight down, no hangar; window x, y = world x, y + 100.
 struct World : ::testing::Test {
     ScriptedPlatformSession session;
     GlTestContext gl;
@@ -23,19 +23,10 @@ struct World : ::testing::Test {
         ASSERT_TRUE(gl.valid());
         triangleModel = {0, nullptr};
         createGlyphLists();
+        loadPixelExactProjection(2200, 5000, -100, -100);
     }
     void TearDown() override { triangleModel = savedModel; }
 };
-
-// One frame in feedback, seen from above with window x, y = world x, y + 100 over the whole yard.
-static std::vector<FeedbackPrimitive> frameFromAbove() {
-    glViewport(0, 0, 2200, 5000);
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    glOrtho(-100, 2100, -100, 4900, -1000, 1000);
-    glMatrixMode(GL_MODELVIEW);
-    return captureFeedback([] { renderFrame(); });
-}
 
 // The world bounds x0, y0, x1, y1 of a quad drawn as the two triangles from `first`, to the
 // hundredth, and the world height of its first corner (window depth is 0.5 - z / 2000).
@@ -52,7 +43,7 @@ static std::array<double, 5> quadBounds(const std::vector<FeedbackPrimitive>& al
 // on box 1 and overhangs it by 5 on every side.
 TEST_F(World, GroundTilesCoverTheYardOnceAndBoxesStandWhereListed) {
     glDisable(GL_CULL_FACE);
-    const auto all = frameFromAbove();
+    const auto all = captureFeedback(renderFrame);
     double area = 0;
     for (int a = 0; a < groundTileCount; ++a) {
         const auto r = quadBounds(all, 6 + 2 * a);  // after the six lines of the axis cross
@@ -60,103 +51,82 @@ TEST_F(World, GroundTilesCoverTheYardOnceAndBoxesStandWhereListed) {
         area += (r[2] - r[0]) * (r[3] - r[1]);
         for (int b = 0; b < a; ++b) {
             const auto s = quadBounds(all, 6 + 2 * b);
-            EXPECT_TRUE(r[2] <= s[0] || s[2] <= r[0] || r[3] <= s[1] || s[3] <= r[1])
-                << "tiles " << b + 1 << " and " << a + 1 << " overlap";
+            EXPECT_TRUE(r[2] <= s[0] || s[2] <= r[0] || r[3] <= s[1] || s[3] <= r[1]) << a << b;
         }
     }
     EXPECT_EQ(area, 2000.0 * 4800.0);  // inside, disjoint and of the full area: no gap
     auto top = [&](int b) { return quadBounds(all, 6 + 2 * groundTileCount + 12 * b); };
-    auto base = [&](int b) { return quadBounds(all, 6 + 2 * groundTileCount + 12 * b + 2)[4]; };
     for (int b = 0; b < ironBoxCount; ++b) {
-        const auto t = top(b);
-        const IronBox& box = ironBoxes[b];
-        EXPECT_EQ(
-            t, (std::array<double, 5>{box.x - box.sizeX, box.y, box.x, box.y + box.sizeY, t[4]}));
-        EXPECT_NEAR(base(b) - groundZ, b == 1 ? top(0)[4] - groundZ : 0.2, 1e-3) << b + 1;
+        const auto t = top(b), base = quadBounds(all, 6 + 2 * groundTileCount + 12 * b + 2);
+        const IronBox& k = ironBoxes[b];
+        EXPECT_EQ(t, (std::array<double, 5>{k.x - k.sizeX, k.y, k.x, k.y + k.sizeY, t[4]}));
+        EXPECT_NEAR(base[4] - groundZ, b == 1 ? top(0)[4] - groundZ : 0.2, 1e-3) << b + 1;
     }
-    const auto lower = top(0), upper = top(1);
-    for (int i = 0; i < 4; ++i) EXPECT_EQ(upper[i], lower[i] + (i < 2 ? -5 : 5));
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(top(1)[i], top(0)[i] + (i < 2 ? -5 : 5));
 }
 
-// The white light over (530, 1000) and the yellow one over (1500, 1400), both 50 above the
-// ground, light the world only while L is up (the overlay of the frame before left GL lighting
-// on). Ground and boxes move with the viewer; the rain stays round the viewer.
+// The white light over (530, 1000) and the yellow over (1500, 1400), 50 up, light the world only
+// while L is up (the last overlay left lighting on). Ground and boxes move, the rain stays.
 TEST_F(World, ObjectsAndLightsFollowTheViewerWhileTheRainStaysAround) {
-    auto unlit = [](const std::vector<FeedbackPrimitive>& frame) {
-        const FeedbackVertex v = frame.at(6).vertices[0];  // the first tile, after the axis cross
-        return v.r == 1 && v.g == 1 && v.b == 1;
-    };
+    auto unlit = [](const FeedbackVertex& v) { return v.r == 1 && v.g == 1 && v.b == 1; };
     glEnable(GL_LIGHTING);
-    const auto before = frameFromAbove();
-    worldOffsetX = 37;
-    worldOffsetY = -11;
-    lightingEnabled = 1;
-    const auto after = frameFromAbove();
-    EXPECT_TRUE(unlit(before) && !unlit(after));
-    const struct {
-        GLenum light;
-        float x, y, blue;
-    } lights[] = {{GL_LIGHT1, 530, 1000, 1}, {GL_LIGHT2, 1500, 1400, 0}};
-    for (const auto& light : lights) {  // in eye coordinates, under a view that is the identity
-        std::vector<float> position(4), diffuse(4);
-        glGetLightfv(light.light, GL_POSITION, position.data());
-        glGetLightfv(light.light, GL_DIFFUSE, diffuse.data());
-        EXPECT_TRUE(glIsEnabled(light.light));
-        EXPECT_EQ(position, (std::vector<float>{light.x + 37, light.y - 11, groundZ + 50, 1}));
-        EXPECT_EQ(diffuse, (std::vector<float>{1, 1, light.blue, 1}));
+    const auto before = captureFeedback(renderFrame);
+    worldOffsetX = 37, worldOffsetY = -11, lightingEnabled = 1;
+    const auto after = captureFeedback(renderFrame);
+    EXPECT_TRUE(unlit(before.at(6).vertices[0]) && !unlit(after.at(6).vertices[0]));  // tile 1
+    // Position (in eye coordinates, under a view that is the identity), then diffuse colour.
+    const std::vector<float> lights[] = {{530 + 37, 1000 - 11, groundZ + 50, 1, 1, 1, 1, 1},
+                                         {1500 + 37, 1400 - 11, groundZ + 50, 1, 1, 1, 0, 1}};
+    for (int i = 0; i < 2; ++i) {
+        std::vector<float> light(8);
+        glGetLightfv(GL_LIGHT1 + i, GL_POSITION, &light[0]);
+        glGetLightfv(GL_LIGHT1 + i, GL_DIFFUSE, &light[4]);
+        EXPECT_TRUE(glIsEnabled(GL_LIGHT1 + i));
+        EXPECT_EQ(light, lights[i]);
     }
-    ASSERT_GT(std::min(before.size(), after.size()),
-              6u + 2500 + 2 * (groundTileCount + 6 * ironBoxCount));
-    // The six axis lines run off the view and are clipped, so they are skipped; the 2500 lines
-    // after them are the rain.
+    // Past the six axis lines, which run off the view and are clipped, to the 2500 of the rain.
     size_t lines = 0;
     for (size_t p = 0; p < before.size() && lines < 6 + 2500; ++p) {
         const bool polygon = before[p].token == GL_POLYGON_TOKEN;
         if (!polygon && ++lines <= 6) continue;
         for (size_t v = 0; v < before[p].vertices.size(); ++v) {
-            EXPECT_FLOAT_EQ(after[p].vertices[v].x, before[p].vertices[v].x + (polygon ? 37 : 0));
-            EXPECT_FLOAT_EQ(after[p].vertices[v].y, before[p].vertices[v].y + (polygon ? -11 : 0));
+            const FeedbackVertex &b = before[p].vertices[v], &a = after.at(p).vertices.at(v);
+            EXPECT_FLOAT_EQ(a.x, b.x + (polygon ? 37 : 0));
+            EXPECT_FLOAT_EQ(a.y, b.y + (polygon ? -11 : 0));
         }
     }
     EXPECT_EQ(lines, 6u + 2500u);
     EXPECT_EQ(before.back().token, GL_POLYGON_TOKEN);  // the overlay's glyphs over it all
     lightingEnabled = 0;
-    EXPECT_TRUE(unlit(frameFromAbove()));
+    EXPECT_TRUE(unlit(captureFeedback(renderFrame).at(6).vertices[0]));
 }
 
-// The rain in a side view (window x = world x + 100, window y = world z + 200) from `phase`.
-static std::vector<FeedbackPrimitive> rainFrom(float phase) {
-    animationPhase = phase;
-    loadPixelExactProjection(800, 600);
-    glTranslatef(100, 200, 0);
-    glRotatef(-90, 1, 0, 0);
-    return captureFeedback(drawRainField);
-}
-
-// A streak stands at r + 50 - phase above the ground, r from 0 to 99 drawn afresh every frame
-// from the calendar second, so the pattern holds for a second.
+// Side view: window x, y = world x + 100, z + 200. A streak stands r + 50 - phase above the ground,
+// r from 0 to 99 drawn afresh from the calendar second in every frame: the pattern holds a second.
 TEST_F(World, RainPullsThePhaseBackOncePerStreakAndHoldsItsPatternForASecond) {
-    std::vector<FeedbackPrimitive> at55, again55, at60, at80;
-    float after55 = 0, after60 = 0, after80 = 0;
+    loadPixelExactProjection(800, 600, -100, -200);
+    glRotatef(-90, 1, 0, 0);
+    auto rainFrom = [](float p) { return animationPhase = p, captureFeedback(drawRainField); };
+    std::vector<FeedbackPrimitive> rain[4];  // from the phases 55, 55 again, 60 and 80
+    std::vector<float> phaseAfter(4);
     for (int attempt = 0; attempt < 10; ++attempt) {  // all four within one calendar second
         const std::time_t second = std::time(nullptr);
-        at55 = rainFrom(55), after55 = animationPhase, again55 = rainFrom(55);
-        at60 = rainFrom(60), after60 = animationPhase;
-        at80 = rainFrom(80), after80 = animationPhase;
+        for (int i = 0; i < 4; ++i)
+            rain[i] = rainFrom(i < 2 ? 55 : i == 2 ? 60 : 80), phaseAfter[i] = animationPhase;
         if (std::time(nullptr) == second) break;
     }
-    EXPECT_TRUE(after55 == 55 && after60 == 46 && after80 == 52);
-    ASSERT_TRUE(at55.size() == 2500 && at60.size() == 2500 && at80.size() == 2500);
+    EXPECT_EQ(phaseAfter, (std::vector<float>{55, 55, 46, 52}));
+    for (const auto& frame : rain) ASSERT_EQ(frame.size(), 2500u);
     float lowest = 1e9, highest = -1e9;
     for (size_t k = 0; k < 2500; ++k) {
-        const FeedbackVertex& low = at55[k].vertices[0];
+        const FeedbackVertex& low = rain[0][k].vertices[0];
         lowest = std::min(lowest, low.y - 200), highest = std::max(highest, low.y - 200);
         EXPECT_NEAR(low.x - 100, 2.0f * (k / 50) - 50, 1e-3);  // the 50 x 50 grid
-        EXPECT_NEAR(at55[k].vertices[1].y - low.y, 0.3, 1e-4);
-        EXPECT_EQ(again55[k].vertices[0].y, low.y);
+        EXPECT_NEAR(rain[0][k].vertices[1].y - low.y, 0.3, 1e-4);
+        EXPECT_EQ(rain[1][k].vertices[0].y, low.y);
         // 46 lifts a streak by 9 against 55, 52 by 3, 66 (the first streak of 80) drops it 11.
-        EXPECT_NEAR(at60[k].vertices[0].y, low.y + 9, 1e-3) << k;
-        EXPECT_NEAR(at80[k].vertices[0].y, low.y + (k == 0 ? -11 : 3), 1e-3) << k;
+        EXPECT_NEAR(rain[2][k].vertices[0].y, low.y + 9, 1e-3) << k;
+        EXPECT_NEAR(rain[3][k].vertices[0].y, low.y + (k == 0 ? -11 : 3), 1e-3) << k;
     }
     EXPECT_TRUE(lowest >= -5 && lowest < 0 && highest <= 94 && highest > 89) << lowest << highest;
 }

@@ -1,5 +1,4 @@
-// gl_test_context.h — a headless Mesa GL context for the tests that draw, and OpenGL feedback mode
-// to see exactly which vertices, colours and texture coordinates a routine issued.
+// gl_test_context.h — a headless Mesa GL context, and OpenGL feedback: exactly what GL was given.
 #pragma once
 
 #include <GL/gl.h>
@@ -21,8 +20,7 @@ private:
     bool valid_ = false;
 };
 
-// A vertex as GL_4D_COLOR_TEXTURE feedback reports it, and a polygon, line or point that survived
-// clipping and culling.
+// A vertex as GL_4D_COLOR_TEXTURE feedback gives it; a primitive left after clipping and culling.
 struct FeedbackVertex {
     float x, y, z, w, r, g, b, a, s, t, p, q;
 };
@@ -31,8 +29,8 @@ struct FeedbackPrimitive {
     std::vector<FeedbackVertex> vertices;
 };
 
-// Identity modelview and an orthographic projection under which window x, y are object x, y.
-void loadPixelExactProjection(int width, int height);
+// Identity modelview; window x, y = object x - left, y - bottom under an orthographic projection.
+void loadPixelExactProjection(int width, int height, int left = 0, int bottom = 0);
 
 // What `draw` issued, run in feedback mode under the current matrices, culling and clipping.
 std::vector<FeedbackPrimitive> captureFeedback(const std::function<void()>& draw);
