@@ -30,6 +30,10 @@ GlTestContext::~GlTestContext() {
     if (surface_) eglDestroySurface(display_, surface_);
 }
 
+bool GlTestContext::makeCurrent() const {
+    return valid_ && eglMakeCurrent(display_, surface_, surface_, context_);
+}
+
 void loadPixelExactProjection(int width, int height, int left, int bottom) {
     glViewport(0, 0, width, height);
     glMatrixMode(GL_PROJECTION);

@@ -14,6 +14,7 @@ public:
     GlTestContext(const GlTestContext&) = delete;
     GlTestContext& operator=(const GlTestContext&) = delete;
     bool valid() const { return valid_; }
+    bool makeCurrent() const;  // again, after another context was
 
 private:
     void *display_ = nullptr, *surface_ = nullptr, *context_ = nullptr;

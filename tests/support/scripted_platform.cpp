@@ -28,14 +28,10 @@ bool called(const std::string& step) {
            (failure->second.count(0) || failure->second.count(number));
 }
 
-// Fake handles, never dereferenced, distinct for the whole run. A real context keeps what EGL
-// needs to make it current again.
+// Fake handles, never dereferenced, distinct for the whole run; a context may hold a real one.
 struct Handle {
     bool live = true;
     GlTestContext* gl = nullptr;
-    EGLDisplay display = EGL_NO_DISPLAY;
-    EGLSurface surface = EGL_NO_SURFACE;
-    EGLContext context = EGL_NO_CONTEXT;
 };
 std::map<const void*, Handle> handles;
 uintptr_t nextHandle = 0x10000;
@@ -56,8 +52,7 @@ Handle* liveHandle(const void* handle) {
 
 void releaseHandle(const void* handle) {
     if (Handle* live = liveHandle(handle)) {
-        delete live->gl;
-        *live = Handle{};
+        delete std::exchange(live->gl, nullptr);
         live->live = false;
     }
 }
@@ -87,11 +82,7 @@ ContextHandle scriptedCreateContext(WindowHandle window) {
     const void* context = newHandle();
     if (scripted.realGl) {
         const WindowRequest& request = scripted.windows.back();
-        Handle& real = handles[context];
-        real.gl = new GlTestContext(request.width, request.height);  // made current by itself
-        real.display = eglGetCurrentDisplay();
-        real.surface = eglGetCurrentSurface(EGL_DRAW);
-        real.context = eglGetCurrentContext();
+        handles[context].gl = new GlTestContext(request.width, request.height);
         releaseCurrentGl();  // the shell makes it current as a step of its own
     }
     return reinterpret_cast<ContextHandle>(const_cast<void*>(context));
@@ -101,7 +92,7 @@ bool scriptedMakeCurrent(WindowHandle window, ContextHandle context) {
     if (called("makeCurrent")) return false;
     Handle* real = liveHandle(context);
     if (!liveHandle(window) || !real) return false;
-    return !real->gl || eglMakeCurrent(real->display, real->surface, real->surface, real->context);
+    return !real->gl || real->gl->makeCurrent();
 }
 
 void scriptedSwapBuffers(WindowHandle window) {
