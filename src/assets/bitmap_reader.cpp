@@ -66,7 +66,8 @@ static uint32_t readU32(const uint8_t* bytes) {
     return bytes[0] | bytes[1] << 8 | bytes[2] << 16 | static_cast<uint32_t>(bytes[3]) << 24;
 }
 
-uint16_t colorTableSize(const void* bitmapHeader) {
+// Colour-table entry count for a bitmap header of either form.
+static uint16_t colorTableSize(const void* bitmapHeader) {
     const uint8_t* header = static_cast<const uint8_t*>(bitmapHeader);
     const bool core = readU32(header) == coreHeaderSize;
     const uint32_t bitsPerPixel = readU16(header + (core ? 10 : 14));

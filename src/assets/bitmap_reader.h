@@ -17,6 +17,3 @@ RgbImage* readBitmapFile(const char* path);
 // Decodes the bytes of a whole bitmap file already in memory, with the same result and the same
 // messages as readBitmapFile.
 RgbImage* decodeBitmapFile(const uint8_t* bytes, size_t size);
-
-// Colour-table entry count for a bitmap header of either form.
-uint16_t colorTableSize(const void* bitmapHeader);

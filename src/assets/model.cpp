@@ -53,15 +53,12 @@ static bool isSkippedLine(const char* line) {
     return line[0] == 's' || line[0] == 'o' || line[0] == 'e' || line[0] == '\n';
 }
 
-static bool readSignificantLine(FILE* file, char* buffer) {
+// Reads lines into `buffer` until one is not skipped; false when the file ends first.
+static bool readModelLine(FILE* file, char* buffer) {
     while (readRawLine(file, buffer)) {
         if (!isSkippedLine(buffer)) return true;
     }
     return false;
-}
-
-void readModelLine(FILE* file, char* buffer) {
-    readSignificantLine(file, buffer);
 }
 
 // ---- the model ----------------------------------------------------------------------------------
@@ -88,7 +85,7 @@ void loadModelFromFile(FILE* file) {
     int32_t count = triangleModel.triangleCount;
     clearModel();
     char line[lineBufferSize];
-    if (!readSignificantLine(file, line)) return;
+    if (!readModelLine(file, line)) return;
     std::sscanf(line, "pocet %d", &count);
     long maximum = maximumTrianglesLeft(file);
     if (count <= 0 || maximum < 0 || count > maximum) return;
@@ -100,7 +97,7 @@ void loadModelFromFile(FILE* file) {
     triangleModel.triangleCount = count;
     for (int32_t t = 0; t < count; ++t) {
         for (int corner = 0; corner < 3; ++corner) {
-            if (!readSignificantLine(file, line)) return;
+            if (!readModelLine(file, line)) return;
             std::sscanf(line, "      vertex %e %e %e", &scratchVertex[0], &scratchVertex[1],
                         &scratchVertex[2]);
             std::memcpy(triangles[t].corners[corner], scratchVertex, sizeof scratchVertex);

@@ -19,5 +19,4 @@ extern TriangleModel triangleModel;
 void loadModel(const char* path);
 // The reading part of loadModel, for a file already open (also what the fuzz target feeds).
 void loadModelFromFile(FILE* file);
-void readModelLine(FILE* file, char* buffer);
 void drawModel(float x, float y, float z, int32_t textureIndex);
