@@ -2,6 +2,7 @@
 #include "assets/bitmap_reader.h"
 
 #include <gtest/gtest.h>
+#include <malloc.h>
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -118,6 +119,8 @@ TEST_F(BitmapReader, ReadsWhatEncodersRarelyWriteAndRefusesEveryTruncation) {
          colours("123 405")},
         {concat({12, 0, 0, 0, 3, 0, 1, 0, 1, 0, 8, 0}, palette(256, {0, 7, 9}, 3)), colours("079")},
         {bitmapFile(1, -2, 24, 0, 2, palette(2, {1, 2, 3, 0, 4, 5, 6, 0})), {6, 5, 4, 3, 2, 1}},
+        // Pixels may start inside the colour table, and the table may end the file.
+        {bitmapFile(1, 1, 8, 0, 2, palette(2, {}), 54), colours("1")},
         // Channels wider than 8 bits keep their top 8 bits; masks need not be in the usual order.
         {bitmapFile(1, 1, 32, 3, 0, concat(wide, {0xFF, 0x00, 0xF8, 0x3F}), 66), {255, 128, 63}},
         {bitmapFile(1, 1, 32, 3, 0, concat(topRed, {0x44, 0x33, 0x22, 0x11})), {0x11, 0x33, 0x44}},
@@ -168,21 +171,29 @@ TEST_F(BitmapReader, RefusesImpossibleFilesWithTheirMessage) {
         {{12, 0, 0, 0, 1, 0x80, 1, 0, 1, 0, 24, 0}, outOfMemory},  // core width is unsigned
         {withField(rle, 22, -1), conversion},                      // top-down runs
         {withField(rle, 67, 3, 1), conversion},                    // run colours beyond the table
+        {runFile(4, 1, 8, {0, 3, 1, 3, 2, 0, 0, 1}), conversion},  // and an absolute run's
         {runFile(4, 1, 4, {2, 0x03, 0, 1}), conversion},
         {withField(fields, 58, 0x0F0F), conversion},  // a broken mask
         {withField(fields, 10, 54), conversion}};     // masks where the pixels are
     for (size_t i = 0; i < std::size(cases); ++i)
         EXPECT_EQ(decodeGuarded(cases[i].first).second, cases[i].second) << i;
+    // Refused after its 30 000 bytes of pixels were allocated, a file leaves none of them behind.
+    const Bytes half = bitmapFile(100, 100, 24, 0, 0, Bytes(15000), 54);
+    const size_t held = mallinfo2().uordblks;
+    for (int i = 0; i < 20; ++i) EXPECT_EQ(decodeGuarded(half).second, conversion);
+    EXPECT_LT(mallinfo2().uordblks, held + 100000);
 }
 
 TEST_F(BitmapReader, ReportsFilesThatCannotBeOpened) {
     writeFile("empty.bmp", {});
-    const std::string paths[] = {"missing.bmp", "empty.bmp", "."};
+    writeFile("one.bmp", {'B'});  // opens, but is no bitmap
+    const std::string paths[] = {"missing.bmp", "empty.bmp", ".", "one.bmp"};
     for (const std::string& path : paths) EXPECT_EQ(readBitmapFile(path.c_str()), nullptr);
-    ASSERT_EQ(scripted.messageBoxes.size(), 3u);
+    ASSERT_EQ(scripted.messageBoxes.size(), 4u);
     for (int i = 0; i < 3; ++i)
         EXPECT_EQ(scripted.messageBoxes[i],
                   "[Error] Failed to open DIB file " + paths[i] + ".\n (none, ok)");
+    EXPECT_EQ(scripted.messageBoxes[3], unknownFormat);
 }
 
 }  // namespace
