@@ -28,8 +28,8 @@ struct ScriptedPlatform {
     uint32_t clockMilliseconds = 0;
     int frameLimit = 10000;  // a runaway loop is asked to close after this many frames
 
-    void failStep(const std::string& step) { failures[step].insert(0); }
-    void failStepOnCall(const std::string& step, int call) { failures[step].insert(call); }
+    // Makes the step fail at every call, or at its `call`-th only.
+    void failStep(const std::string& step, int call = 0) { failures[step].insert(call); }
     void queue(EventKind kind, uint8_t key = 0) { events.push_back({kind, key, 0, 0}); }
     void queueKeyDown(uint8_t key) { queue(EventKind::keyDown, key); }
     void queueKeyUp(uint8_t key) { queue(EventKind::keyUp, key); }
