@@ -94,21 +94,26 @@ fuzz_targets() {
     CC=clang CXX=clang++ cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
         -DKALIMBOR_FUZZ=ON -DKALIMBOR_TESTS=OFF -DKALIMBOR_BENCH=OFF >/dev/null &&
         cmake --build "$build" -j"$jobs" || return 1
-    local status=0
-    for target in "$build"/fuzz/*_fuzz; do
-        local name corpus work
+    # The targets run side by side, each on a core of its own, then report in turn.
+    local status=0 targets=("$build"/fuzz/*_fuzz) pids=() logs=()
+    for target in "${targets[@]}"; do
+        local name work
         name="$(basename "$target" _fuzz)"
-        corpus="$root/fuzz/corpus/$name"
         work="$(mktemp -d)"
-        echo "-- $name: ${fuzz_seconds}s"
-        if ! "$target" -max_total_time="$fuzz_seconds" -timeout=10 -rss_limit_mb=2048 \
-            -print_final_stats=1 "$work" "$corpus" 2>"$work.log"; then
-            tail -n 60 "$work.log"
+        logs+=("$work")
+        "$target" -max_total_time="$fuzz_seconds" -timeout=10 -rss_limit_mb=2048 \
+            -print_final_stats=1 "$work" "$root/fuzz/corpus/$name" 2>"$work.log" &
+        pids+=($!)
+    done
+    for i in "${!targets[@]}"; do
+        echo "-- $(basename "${targets[$i]}" _fuzz): ${fuzz_seconds}s"
+        if ! wait "${pids[$i]}"; then
+            tail -n 60 "${logs[$i]}.log"
             status=1
         else
-            grep -E 'stat::number_of_executed_units|Done' "$work.log" | tail -n 2
+            grep -E 'stat::number_of_executed_units|Done' "${logs[$i]}.log" | tail -n 2
         fi
-        rm -rf "$work" "$work.log"
+        rm -rf "${logs[$i]}" "${logs[$i]}.log"
     done
     return $status
 }
