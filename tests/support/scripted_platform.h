@@ -1,11 +1,8 @@
-// scripted_platform.h — the one test double of the project: a platform layer that records every
-// call, fails any step on demand, answers message boxes from a script and serves queued events.
-//
-// Steps (the entries of `calls`, and what failStep takes) are the PlatformLayer member names.
-// Steps that can fail: openDisplay, switchDisplayMode, createWindow, createContext, makeCurrent,
-// makeNoneCurrent; "glDrawable" makes createWindow fail for want of a GL drawable.
-// With `realGl` set every created context is a real headless Mesa context, made current and
-// released by makeCurrent and makeNoneCurrent, so GL drawn through the shell really runs.
+// scripted_platform.h — the one test double: a platform layer that records every call by its
+// PlatformLayer member name, fails on demand (openDisplay, switchDisplayMode, createWindow,
+// createContext, makeCurrent, makeNoneCurrent; "glDrawable" fails createWindow for want of a GL
+// drawable), answers message boxes from a script and serves queued events. With `realGl` set each
+// context is a real headless Mesa one, so GL drawn through the shell really runs.
 #pragma once
 
 #include <cstdint>
@@ -64,8 +61,7 @@ class ScriptedPlatformSession {
 public:
     explicit ScriptedPlatformSession(bool dataFolder = false);
     ~ScriptedPlatformSession();
-    ScriptedPlatformSession(const ScriptedPlatformSession&) = delete;
-    ScriptedPlatformSession& operator=(const ScriptedPlatformSession&) = delete;
+    ScriptedPlatformSession(ScriptedPlatformSession&&) = delete;  // restores the layer once
 
 private:
     const PlatformLayer* previous_;
