@@ -176,6 +176,20 @@ static FrameStepOutcome runFrameStep() {
     return quit ? frameStepQuit : frameStepContinue;
 }
 
+// Never go on drawing into nothing: tell the user, and end as a failed reopen does.
+static void tellWindowLost() {
+    platform->messageBox("Okno programu sa stratilo.", "CHYBA", MessageButtons::ok,
+                         MessageIcon::exclamation);
+}
+
+// A window destroyed by another program may show only while it is being closed.
+static bool windowLostWhileClosing() {
+    bool lost = false;
+    PlatformEvent event;
+    while (platform->pollEvent(&event)) lost = lost || event.kind == EventKind::windowLost;
+    return lost;
+}
+
 static int32_t runUntilQuit() {
     if (!openMainWindow(windowTitle, windowWidth, windowHeight, colorBits, fullscreen))
         return exitCodeNoWindow;
@@ -192,14 +206,14 @@ static int32_t runUntilQuit() {
         if (outcome == frameStepQuit) break;
     }
     if (loopEnd == LoopEnd::windowLost) {
-        // Never go on drawing into nothing: tell the user, and end as a failed reopen does.
-        platform->messageBox("Okno programu sa stratilo.", "CHYBA", MessageButtons::ok,
-                             MessageIcon::exclamation);
+        tellWindowLost();
         closeMainWindow();
         return exitCodeNoWindow;
     }
     closeMainWindow();
-    return exitCodeNormal;
+    if (!windowLostWhileClosing()) return exitCodeNormal;
+    tellWindowLost();
+    return exitCodeNoWindow;
 }
 
 int32_t runMainLoop() {

@@ -1,17 +1,19 @@
 // platform_sdl.cpp — the desktop on SDL2: the display and its fullscreen mode, the window with its
 // GL context, input events, pointer motion, message boxes and the clock.
 #include <SDL.h>
-#include <SDL_syswm.h>
+#include <signal.h>
 
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <deque>
 #include <utility>
 #include <vector>
 
 #include "platform/platform.h"
 #include "platform/sdl_translation.h"
 #include "platform/virtual_keys.h"
+#include "platform/x11_window_system.h"
 
 // The program has at most one window and one GL context at a time; the handles it holds are the
 // SDL objects themselves.
@@ -23,6 +25,8 @@ static SDL_Window* programWindow;  // the window while it stands
 static bool programWindowMinimised;
 static bool displayModeChosen;  // a fullscreen switch was accepted and not yet restored
 static SDL_DisplayMode chosenDisplayMode;
+static bool onX11;  // SDL really runs on its X11 driver, whatever else it was built with
+static bool windowLostWhileClosing;  // to be told once, even though no window stands any more
 static bool pointerHeld;  // relative motion is the program's: its window has the keyboard
 static int32_t pointerMotionX, pointerMotionY;
 
@@ -36,6 +40,23 @@ static bool displayUp() {
 // ---------------------------------------------------------------------------------------------
 // Display and display mode
 // ---------------------------------------------------------------------------------------------
+
+// A closed terminal ends the program by its normal steps, as an interrupt does: the loop is asked
+// to close. A program started to ignore it (nohup) goes on ignoring it.
+static volatile sig_atomic_t hangupArrived;
+
+static void noteHangup(int) {
+    hangupArrived = 1;
+}
+
+static void closeOnHangup() {
+    struct sigaction current;
+    if (sigaction(SIGHUP, nullptr, &current) != 0 || current.sa_handler != SIG_DFL) return;
+    struct sigaction hangup {};
+    hangup.sa_handler = noteHangup;
+    sigemptyset(&hangup.sa_mask);
+    sigaction(SIGHUP, &hangup, nullptr);
+}
 
 static bool sdlOpenDisplay() {
     if (displayUp()) return true;
@@ -51,6 +72,8 @@ static bool sdlOpenDisplay() {
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
         return false;
     }
+    onX11 = windowSystemOfDriver(driver) == WindowSystem::x11;
+    closeOnHangup();
     SDL_DisableScreenSaver();
     // Keys are read as keys, never composed into text by an input method.
     SDL_StopTextInput();
@@ -82,12 +105,21 @@ static bool sdlSwitchDisplayMode(int32_t width, int32_t height, int32_t bits) {
     if (chosen < 0) return false;
     chosenDisplayMode = modes[static_cast<size_t>(chosen)];
     displayModeChosen = true;
+    if (onX11) startX11DisplayGuard(chosenDisplayMode.w, chosenDisplayMode.h);
     return true;
+}
+
+// Closing a window begins with leaving its mode; the window may already be gone (destroyed by
+// another program), so from here until it is destroyed the display's errors are only noted.
+static void beginWindowClosing() {
+    if (onX11 && programWindow != nullptr) beginX11WindowClosing();
 }
 
 static void sdlRestoreDisplayMode() {
     displayModeChosen = false;
-    if (programWindow != nullptr) SDL_SetWindowFullscreen(programWindow, 0);
+    if (programWindow == nullptr) return;
+    beginWindowClosing();
+    SDL_SetWindowFullscreen(programWindow, 0);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -103,109 +135,32 @@ static void sdlRestoreDisplayMode() {
 static bool keyDownInProgram[256];  // the program got the key's down and not yet its up
 static bool keyLostBySdl[256];      // ... and SDL no longer knows the key is down
 
-#if defined(SDL_VIDEO_DRIVER_X11)
-#include <X11/keysym.h>
-
-static Display* x11Display;
-
-// The window system's name of each key the key table knows: runs of codes and names in step.
-static KeySym keysymOfVirtualKey(int virtualKey) {
-    static const struct {
-        int firstKey, count;
-        KeySym firstName;
-    } runs[] = {{virtualKeyA, 26, XK_a},
-                {virtualKey0, 10, XK_0},
-                {virtualKeyF1, 12, XK_F1},
-                {virtualKeyLeft, 4, XK_Left},
-                {virtualKeyEscape, 1, XK_Escape},
-                {virtualKeyEnter, 1, XK_Return},
-                {virtualKeySpace, 1, XK_space},
-                {virtualKeyTab, 1, XK_Tab},
-                {virtualKeyBackspace, 1, XK_BackSpace},
-                {virtualKeyShift, 1, XK_Shift_L},
-                {virtualKeyControl, 1, XK_Control_L}};
-    for (const auto& run : runs)
-        if (virtualKey >= run.firstKey && virtualKey < run.firstKey + run.count)
-            return run.firstName + static_cast<KeySym>(virtualKey - run.firstKey);
-    return NoSymbol;
-}
-
-// 1 down, 0 up, -1 unknown.
-static int keyStateOnDisplay(const char keymap[32], int virtualKey) {
-    KeySym keysym = keysymOfVirtualKey(virtualKey);
-    KeyCode keycode = keysym == NoSymbol ? 0 : XKeysymToKeycode(x11Display, keysym);
-    if (keycode == 0) return -1;
-    return (keymap[keycode / 8] >> (keycode % 8)) & 1;
-}
-
-// Another program can destroy the window at any moment, and the next drawing into it then fails
-// with an error of the window system, which would end the program without a word (or hang it in
-// SDL's own handler). An error about one of the program's windows is taken as the sign instead:
-// the window is lost, and the loop tells the user and ends.
-static std::vector<Window> windowsMade;
-static Window currentX11Window;
-static bool currentWindowGone;
-static XErrorHandler otherErrorHandler;
-
-static int noteWindowSystemError(Display* display, XErrorEvent* error) {
-    if (error->resourceid == currentX11Window) currentWindowGone = true;
-    for (Window made : windowsMade)
-        if (error->resourceid == made) return 0;
-    return otherErrorHandler != nullptr ? otherErrorHandler(display, error) : 0;
-}
+// Events the layer makes itself, served before SDL's.
+static std::deque<PlatformEvent> pendingEvents;
 
 // Called when a window is shown: presses made while no window stood are down for the program
 // now, and watched until released.
-static void watchWindowSystem(std::vector<PlatformEvent>& pending) {
-    SDL_SysWMinfo info;
-    SDL_VERSION(&info.version);
-    x11Display = nullptr;
-    if (!SDL_GetWindowWMInfo(programWindow, &info) || info.subsystem != SDL_SYSWM_X11) return;
-    x11Display = info.info.x11.display;
-    currentX11Window = info.info.x11.window;
-    currentWindowGone = false;
-    windowsMade.push_back(currentX11Window);
-    XErrorHandler previous = XSetErrorHandler(noteWindowSystemError);
-    if (previous != noteWindowSystemError) otherErrorHandler = previous;
-    char keymap[32];
-    XQueryKeymap(x11Display, keymap);
+static void watchKeysHeldOnDisplay() {
+    bool down[256];
+    if (!onX11 || !watchX11Window(programWindow) || !readX11KeysDown(down)) return;
     for (int key = 1; key < 256; ++key) {
-        if (keyDownInProgram[key] || keyStateOnDisplay(keymap, key) != 1) continue;
+        if (keyDownInProgram[key] || !down[key]) continue;
         keyLostBySdl[key] = true;
-        pending.push_back({EventKind::keyDown, static_cast<uint8_t>(key), 0, 0});
+        pendingEvents.push_back({EventKind::keyDown, static_cast<uint8_t>(key), 0, 0});
     }
 }
 
-static bool windowGone() {
-    return std::exchange(currentWindowGone, false);
-}
-
-// The first lost key the window system reports released; 0 when none is.
+// The first lost key the display reports released; 0 when none is.
 static uint8_t lostKeyReleased() {
-    if (x11Display == nullptr) return 0;
     bool watching = false;
     for (bool lost : keyLostBySdl) watching = watching || lost;
-    if (!watching) return 0;
-    char keymap[32];
-    XQueryKeymap(x11Display, keymap);
+    bool down[256];
+    if (!watching || !readX11KeysDown(down)) return 0;
     for (int key = 1; key < 256; ++key) {
-        if (keyLostBySdl[key] && keyStateOnDisplay(keymap, key) != 1)
-            return static_cast<uint8_t>(key);
+        if (keyLostBySdl[key] && !down[key]) return static_cast<uint8_t>(key);
     }
     return 0;
 }
-#else
-static void watchWindowSystem(std::vector<PlatformEvent>&) {}
-static bool windowGone() {
-    return false;
-}
-static uint8_t lostKeyReleased() {
-    return 0;
-}
-#endif
-
-// Events the layer makes itself, served before SDL's.
-static std::vector<PlatformEvent> pendingEvents;
 
 // ---------------------------------------------------------------------------------------------
 // Window and GL context
@@ -248,6 +203,7 @@ static WindowHandle sdlCreateWindow(const WindowRequest& request, WindowFailure*
         return nullptr;
     }
     *failure = WindowFailure::none;
+    windowLostWhileClosing = false;  // a loss seen while the last window closed concerns it only
     programWindow = window;
     programWindowMinimised = false;
     return reinterpret_cast<WindowHandle>(window);
@@ -255,11 +211,13 @@ static WindowHandle sdlCreateWindow(const WindowRequest& request, WindowFailure*
 
 static void sdlShowWindow(WindowHandle handle) {
     SDL_Window* window = sdlWindowOf(handle);
-    SDL_ShowWindow(window);  // a fullscreen window switches the display mode now
+    // A fullscreen window switches the display mode now: the desktop must be on record first.
+    if (onX11) awaitX11DisplayGuard();
+    SDL_ShowWindow(window);
     SDL_RaiseWindow(window);
     // Without a window manager nobody else gives a new window the keyboard.
     SDL_SetWindowInputFocus(window);
-    watchWindowSystem(pendingEvents);
+    watchKeysHeldOnDisplay();
 }
 
 static void holdPointer(bool held) {
@@ -270,21 +228,22 @@ static void holdPointer(bool held) {
 static void sdlDestroyWindow(WindowHandle handle) {
     if (programWindow != sdlWindowOf(handle) || programWindow == nullptr) return;
     holdPointer(false);
+    beginWindowClosing();
     programWindow = nullptr;
     SDL_DestroyWindow(sdlWindowOf(handle));
-    // The releases SDL reports for the keys held as its window goes are not the user's: the keys
-    // are still down, and are watched on the window system until they really come up. Nothing
-    // else has reached SDL's queue since the frame step began on an empty one.
+    if (onX11 && endX11WindowClosing()) windowLostWhileClosing = true;
+    // On X11 the releases SDL reports for the keys held as its window goes are not the user's: the
+    // keys are still down, and are watched on the display until they really come up. Elsewhere
+    // nothing watches them, and the releases go back to the queue. Nothing else has reached SDL's
+    // queue since the frame step began on an empty one.
     SDL_Event releases[64];
     int count = SDL_PeepEvents(releases, 64, SDL_GETEVENT, SDL_KEYUP, SDL_KEYUP);
     for (int i = 0; i < count; ++i) {
         const SDL_Keysym& key = releases[i].key.keysym;
         uint8_t virtualKey = virtualKeyForSdlKey(key.sym, key.scancode);
-        if (keyDownInProgram[virtualKey]) keyLostBySdl[virtualKey] = true;
+        if (onX11 && keyDownInProgram[virtualKey]) keyLostBySdl[virtualKey] = true;
     }
-#if !defined(SDL_VIDEO_DRIVER_X11)
-    if (count > 0) SDL_PeepEvents(releases, count, SDL_ADDEVENT, 0, 0);
-#endif
+    if (!onX11 && count > 0) SDL_PeepEvents(releases, count, SDL_ADDEVENT, 0, 0);
 }
 
 static ContextHandle sdlCreateContext(WindowHandle window) {
@@ -347,13 +306,20 @@ static bool takeSdlEvent(PlatformEvent* out) {
 
 static bool sdlPollEvent(PlatformEvent* out) {
     if (!displayUp()) return false;
-    if (programWindow != nullptr && windowGone()) {
+    bool lost = programWindow != nullptr ? onX11 && takeX11WindowGone()
+                                         : std::exchange(windowLostWhileClosing, false);
+    if (lost) {
         *out = {EventKind::windowLost, 0, 0, 0};
+        return true;
+    }
+    if (hangupArrived) {
+        hangupArrived = 0;
+        *out = {EventKind::closeRequested, 0, 0, 0};
         return true;
     }
     if (!pendingEvents.empty()) {
         *out = pendingEvents.front();
-        pendingEvents.erase(pendingEvents.begin());
+        pendingEvents.pop_front();
     } else if (uint8_t released = lostKeyReleased()) {
         keyLostBySdl[released] = false;
         *out = {EventKind::keyUp, released, 0, 0};

@@ -2,6 +2,7 @@
 // display-mode choice, event translation.
 #include "platform/sdl_translation.h"
 
+#include <cstring>
 #include <utility>
 
 #include "platform/virtual_keys.h"
@@ -66,6 +67,11 @@ static bool isSystemKey(uint8_t virtualKey, uint16_t modifiers) {
     bool altHeld = (modifiers & KMOD_ALT) != 0 || virtualKey == virtualKeyAlt;
     bool controlHeld = (modifiers & KMOD_CTRL) != 0;
     return altHeld && !controlHeld;
+}
+
+WindowSystem windowSystemOfDriver(const char* driver) {
+    return driver != nullptr && std::strcmp(driver, "x11") == 0 ? WindowSystem::x11
+                                                                : WindowSystem::other;
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -24,3 +24,8 @@ int chooseDisplayMode(const SDL_DisplayMode* modes, int modeCount, int32_t width
 // nothing to the program. `minimised` is the window's state, kept up to date here, because SDL
 // also reports a maximised window's return to its size as "restored".
 bool translateSdlEvent(const SDL_Event& event, bool* minimised, PlatformEvent* out);
+
+// The window system behind SDL's video driver of that name. Code that only one window system has
+// runs only where SDL really uses it, whatever drivers SDL was built with.
+enum class WindowSystem { x11, other };
+WindowSystem windowSystemOfDriver(const char* driver);
