@@ -50,9 +50,8 @@ TEST(MainWindowOpening, EachFailingStepTearsDownFirstThenReports) {
                   teardown);
         EXPECT_EQ(scripted.messageBoxes,
                   Steps{"[CHYBA] " + std::string(failure.message) + " (exclamation, ok)"});
-        EXPECT_FALSE(scripted.displayModeSwitched || scripted.cursorHidden);
-        EXPECT_FALSE(renderContext || mainWindow);
-        EXPECT_TRUE(scripted.misusedHandles.empty());
+        EXPECT_FALSE(scripted.displayModeSwitched || scripted.cursorHidden || renderContext ||
+                     mainWindow || !scripted.misusedHandles.empty());
     }
 }
 
@@ -78,13 +77,15 @@ TEST(MainWindowOpening, AcceptedFallbackOpensAFramedWindowThatClosesWithoutModeR
     EXPECT_FALSE(fullscreen || made.fullscreen);
     EXPECT_EQ(std::vector<int32_t>({made.width, made.height, made.colorBits, made.depthBits}),
               std::vector<int32_t>({800, 600, 16, 16}));
-    EXPECT_TRUE(scripted.cursorHidden);
-    float projection[16];
+    float projection[16], clear[4];
     glGetFloatv(GL_PROJECTION_MATRIX, projection);
     EXPECT_NEAR(projection[5], 1.1459, 1e-3);  // set for the requested size by the opening
+    // The fixed GL state every frame relies on, where it differs from GL's defaults.
+    glGetFloatv(GL_COLOR_CLEAR_VALUE, clear);
+    EXPECT_TRUE(clear[3] == 1 && glIsEnabled(GL_DEPTH_TEST) && glIsEnabled(GL_TEXTURE_2D) &&
+                glIsEnabled(GL_CULL_FACE));
     closeMainWindow();
-    EXPECT_EQ(scripted.callCount("restoreDisplayMode"), 0);
-    EXPECT_TRUE(scripted.cursorHidden);
+    EXPECT_TRUE(scripted.cursorHidden && !scripted.callCount("restoreDisplayMode"));
     EXPECT_EQ(scripted.messageBoxes.size(), 1u);  // the question only
 }
 
@@ -101,8 +102,8 @@ TEST(MainWindowClosing, FailedReleaseIsReportedAndTheTeardownCarriesOn) {
               Steps{"[CHYBA VYPNUTIA] Uvolnenie DC a RC zlyhalo. (information, ok)"});
     EXPECT_EQ(scripted.only({"restoreDisplayMode", "deleteContext", "destroyWindow"}),
               (Steps{"restoreDisplayMode", "deleteContext", "destroyWindow"}));
-    EXPECT_FALSE(scripted.displayModeSwitched || scripted.cursorHidden);
-    EXPECT_FALSE(renderContext || mainWindow);
+    EXPECT_FALSE(scripted.displayModeSwitched || scripted.cursorHidden || renderContext ||
+                 mainWindow);
     closeMainWindow();  // nothing held any more: nothing released twice
     EXPECT_TRUE(scripted.misusedHandles.empty());
 }
