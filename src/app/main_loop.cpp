@@ -229,6 +229,7 @@ static FrameStepOutcome drawAndApplyInput() {
     return quit ? frameStepQuit : frameStepContinue;
 }
 
+// One frame step; the taps it has seen down are released right after it (see pressKey).
 static FrameStepOutcome runFrameStep() {
     FrameStepOutcome outcome = drawAndApplyInput();
     releaseTappedKeys();
