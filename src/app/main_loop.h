@@ -11,14 +11,17 @@ struct PointerMotion {
     int32_t y;  // pixels, down positive
 };
 
-extern uint8_t keys[256];        // 1 while the key with that virtual-key code is down
-extern bool active;              // the window is not minimised; frames render only while set
-extern bool fullscreen;          // open the window in a fullscreen display mode
-extern int32_t lightingEnabled;  // 0 while L is held, otherwise 1 from the first frame step on
-extern uint8_t fullscreenKeyLatch;
-extern uint8_t lightingKeyLatch;
-extern uint8_t crouchKeyLatch;
-extern PointerMotion pointerMotion;  // pointer motion taken in the last frame step
+extern uint8_t (&keys)[256];      // 1 while the key with that virtual-key code is down
+extern bool& active;              // the window is not minimised; frames render only while set
+extern bool& fullscreen;          // open the window in a fullscreen display mode
+extern int32_t& lightingEnabled;  // 0 while L is held, otherwise 1 from the first frame step on
+extern uint8_t& fullscreenKeyLatch;
+extern uint8_t& lightingKeyLatch;
+extern uint8_t& crouchKeyLatch;
+extern PointerMotion& pointerMotion;  // pointer motion taken in the last frame step
+
+// Puts the loop's state above (and the loop's own) back to its start values.
+void resetMainLoopState();
 
 // Exit codes: a normal end (Escape, the close button), and a window that could not be opened,
 // reopened or kept.

@@ -16,8 +16,19 @@ const int32_t windowHeight = 600;
 const int32_t colorBits = 16;
 static const int32_t depthBits = 16;
 
-WindowHandle mainWindow = nullptr;
-ContextHandle renderContext = nullptr;
+// The handles, with their start values written once, here; the names refer to its fields.
+struct MainWindowState {
+    WindowHandle mainWindow = nullptr;
+    ContextHandle renderContext = nullptr;
+};
+static MainWindowState mainWindowState;
+
+void resetMainWindowState() {
+    mainWindowState = MainWindowState();
+}
+
+WindowHandle& mainWindow = mainWindowState.mainWindow;
+ContextHandle& renderContext = mainWindowState.renderContext;
 
 static const char* const openingCaption = "CHYBA";
 static const char* const closingCaption = "CHYBA VYPNUTIA";

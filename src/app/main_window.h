@@ -13,8 +13,10 @@ extern const int32_t windowHeight;     // 600
 extern const int32_t colorBits;        // 16
 
 // Handles; null while not held.
-extern WindowHandle mainWindow;
-extern ContextHandle renderContext;
+extern WindowHandle& mainWindow;
+extern ContextHandle& renderContext;
+// Forgets the handles (releases nothing): the start of a run.
+void resetMainWindowState();
 
 // Opens the window with a current GL context and loaded assets: 1, or 0 after telling the user.
 int32_t openMainWindow(const char* title, int32_t width, int32_t height, int32_t bits,

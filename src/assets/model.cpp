@@ -9,12 +9,20 @@
 #include "assets/texture_set.h"
 #include "platform/platform.h"
 
-TriangleModel triangleModel = {0, nullptr};
+// The model and the reader's scratch vertex, with their start values written once, here; the
+// names refer to its fields.
+//
+// Every vertex line is parsed into the one scratch vertex before it is copied into a corner, so a
+// line that supplies fewer than three numbers repeats the coordinates of the vertex read before
+// it, even across files: the model format relies on that for lines it does not recognise.
+struct ModelState {
+    TriangleModel triangleModel = {0, nullptr};
+    float scratchVertex[3] = {0, 0, 0};
+};
+static ModelState modelState;
 
-// Every vertex line is parsed into this one vertex before it is copied into a corner, so a line
-// that supplies fewer than three numbers repeats the coordinates of the vertex read before it,
-// even across files: the model format relies on that for lines it does not recognise.
-static float scratchVertex[3] = {0, 0, 0};
+TriangleModel& triangleModel = modelState.triangleModel;
+static float (&scratchVertex)[3] = modelState.scratchVertex;
 
 // ---- lines --------------------------------------------------------------------------------------
 // One read takes at most 254 characters (a 256-byte buffer with a limit of 255), and the rest of a
@@ -67,6 +75,11 @@ static void clearModel() {
     std::free(triangleModel.triangles);
     triangleModel.triangles = nullptr;
     triangleModel.triangleCount = 0;
+}
+
+void resetModelState() {
+    std::free(triangleModel.triangles);
+    modelState = ModelState();
 }
 
 // Every triangle needs three more lines, and every line but the file's last takes at least two

@@ -14,7 +14,10 @@ struct TriangleModel {
     ModelTriangle* triangles;
 };
 
-extern TriangleModel triangleModel;
+extern TriangleModel& triangleModel;
+
+// Frees the model and puts it and the reader's state back to their start values.
+void resetModelState();
 
 void loadModel(const char* path);
 // The reading part of loadModel, for a file already open (also what the fuzz target feeds).

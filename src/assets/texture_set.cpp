@@ -7,9 +7,19 @@
 #include <cstdio>
 #include <cstdlib>
 
-uint32_t textures[textureCount] = {};
+// The texture names, with their start values written once, here; `textures` refers to them.
+struct TextureSetState {
+    uint32_t textures[textureCount] = {};
+};
+static TextureSetState textureSetState;
 
-// Index order is fixed: the drawing routines address these by position.
+void resetTextureSetState() {
+    textureSetState = TextureSetState();
+}
+
+uint32_t (&textures)[textureCount] = textureSetState.textures;
+
+// Index order is fixed: the drawing routines address these by the named indices of the header.
 const char* const textureFiles[textureCount] = {"Tex/Pismo/font.bmp",
                                                 "Tex/Ciary/00.bmp",
                                                 "Tex/plot.bmp",

@@ -7,8 +7,20 @@
 
 constexpr int textureCount = 12;
 
-extern uint32_t textures[textureCount];
+// The indices of the textures that are drawn (the order of textureFiles); 2 to 6 and 8 are
+// loaded but not drawn.
+constexpr int32_t fontSheetTexture = 0;
+constexpr int32_t linesTexture = 1;
+constexpr int32_t groundTexture = 7;
+constexpr int32_t rainTexture = 9;
+constexpr int32_t pathTexture = 10;
+constexpr int32_t ironTexture = 11;
+
+extern uint32_t (&textures)[textureCount];  // GL names in the current context; 0 before loading
 extern const char* const textureFiles[textureCount];
+
+// Forgets the texture names (deletes nothing): the start of a run.
+void resetTextureSetState();
 
 // Reads and uploads all twelve images into the current context: 1, or 0 when any is missing or
 // unreadable (then no texture is created).

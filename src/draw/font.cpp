@@ -8,7 +8,17 @@
 
 #include "assets/texture_set.h"
 
-uint32_t fontBase = 0;
+// The glyph lists' base, with its start value written once, here; `fontBase` refers to it.
+struct FontState {
+    uint32_t fontBase = 0;
+};
+static FontState fontState;
+
+void resetFontState() {
+    fontState = FontState();
+}
+
+uint32_t& fontBase = fontState.fontBase;
 
 // The font sheet is a 16 x 16 grid of glyph cells. Cell i sits in column i mod 16 and row
 // i div 16, row 0 at the top of the picture; the picture's rows reach the texture bottom row
@@ -18,11 +28,15 @@ uint32_t fontBase = 0;
 // current origin, followed by a 12-unit step to the right. Because the step is compiled into the
 // list, printing a string is a single glCallLists with no per-character work on the host;
 // neighbouring glyphs overlap by 4 units.
+//
+// The lists bind no texture. OpenGL 1.1 would compile a glBindTexture into a list, but then every
+// character printed would bind the sheet again; instead the lists draw with whatever texture is
+// bound when they are called, and drawText binds the font sheet once before it calls them.
 void createGlyphLists() {
     const float cellSize = 0.0625f;
     fontBase = glGenLists(256);
-    // Bound for the caller's benefit only: a display list never records a texture binding.
-    glBindTexture(GL_TEXTURE_2D, textures[0]);
+    // Outside any list, so not compiled into one: it only leaves the sheet bound for the caller.
+    glBindTexture(GL_TEXTURE_2D, textures[fontSheetTexture]);
     for (uint32_t i = 0; i < 256; ++i) {
         const float s0 = static_cast<float>(i % 16) * cellSize;
         const float t1 = 1.0f - static_cast<float>(i / 16) * cellSize;
@@ -60,7 +74,7 @@ void deleteGlyphLists() {
 // again before it draws anything, and the world expects depth test on and blending off.
 void drawText(int32_t x, int32_t y, const char* text, int32_t set) {
     if (set > 1) set = 1;
-    glBindTexture(GL_TEXTURE_2D, textures[0]);
+    glBindTexture(GL_TEXTURE_2D, textures[fontSheetTexture]);
     // Adds texel times destination alpha; the frame is cleared with alpha 1, so black texels
     // leave the picture unchanged and bright ones lighten it.
     glBlendFunc(GL_DST_ALPHA, GL_ONE);

@@ -3,7 +3,10 @@
 
 #include <cstdint>
 
-extern uint32_t fontBase;  // first of the 256 glyph display lists
+extern uint32_t& fontBase;  // first of the 256 glyph display lists
+
+// Forgets the glyph lists' base (deletes nothing): the start of a run.
+void resetFontState();
 
 void createGlyphLists();
 void deleteGlyphLists();

@@ -90,7 +90,7 @@ void drawBox(float x, float y, float z, float sizeX, float sizeY, float height, 
 // once per line and holds for both of its ends.
 void drawAxisCross(float x, float y, float z, float length, int32_t lineWidth) {
     glLineWidth(static_cast<float>(lineWidth));
-    glBindTexture(GL_TEXTURE_2D, textures[1]);
+    glBindTexture(GL_TEXTURE_2D, textures[linesTexture]);
     glDisable(GL_LINE_SMOOTH);
     glBegin(GL_LINES);
     glTexCoord2f(1.0f, 1.0f);

@@ -11,10 +11,23 @@
 #include "platform/platform.h"
 #include "scene/viewer.h"
 
-float clockSeconds = 0;
-uint32_t fpsFrameCount = 0;
-float fpsPeriodStart = 0;
-float framesPerSecond = 0;
+// The frame timing, with its start values written once, here; the names refer to its fields.
+struct FrameTimingState {
+    float clockSeconds = 0;
+    uint32_t fpsFrameCount = 0;
+    float fpsPeriodStart = 0;
+    float framesPerSecond = 0;
+};
+static FrameTimingState frameTiming;
+
+void resetHudState() {
+    frameTiming = FrameTimingState();
+}
+
+float& clockSeconds = frameTiming.clockSeconds;
+uint32_t& fpsFrameCount = frameTiming.fpsFrameCount;
+float& fpsPeriodStart = frameTiming.fpsPeriodStart;
+float& framesPerSecond = frameTiming.framesPerSecond;
 
 // The frame rate is measured over periods of a little more than 0.2 s: frames are counted until
 // the clock has moved strictly more than 0.2 s past the start of the period, then the count over

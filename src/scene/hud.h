@@ -4,10 +4,13 @@
 #include <cstddef>
 #include <cstdint>
 
-extern float clockSeconds;
-extern uint32_t fpsFrameCount;
-extern float fpsPeriodStart;
-extern float framesPerSecond;
+extern float& clockSeconds;
+extern uint32_t& fpsFrameCount;
+extern float& fpsPeriodStart;
+extern float& framesPerSecond;
+
+// Puts the frame timing above back to its start values.
+void resetHudState();
 
 // Reads the clock, counts the frame, advances animationPhase and updates the frame rate.
 void updateFrameTiming();

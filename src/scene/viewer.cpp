@@ -12,37 +12,70 @@
 
 #include "draw/primitives.h"
 
-float worldOffsetX = 0;
-float worldOffsetY = 0;
-float groundZ = 0;
+// The viewer's mutable state, with its start values written once, here: the program starts from
+// them and resetViewerState puts them back. The program-wide names refer to its fields.
+struct ViewerState {
+    float worldOffsetX = 0;
+    float worldOffsetY = 0;
+    float groundZ = 0;
 
-float velocityX = 0;
-float velocityY = 0;
+    float velocityX = 0;
+    float velocityY = 0;
 
-float headingRate = 0;
-float heading = 0;
-float pitchRate = 0;
-float pitchAccumulator = 0;
-float pitch = 0;
+    float headingRate = 0;
+    float heading = 0;
+    float pitchRate = 0;
+    float pitchAccumulator = 0;
+    float pitch = 0;
 
-float walkDirection = 0;
-float strafeDirection = 0;
-float forwardTilt = 0;
-float sideTilt = 0;
-float walkPhase = 0;
-float strafePhase = 0;
+    float walkDirection = 0;
+    float strafeDirection = 0;
+    float forwardTilt = 0;
+    float sideTilt = 0;
+    float walkPhase = 0;
+    float strafePhase = 0;
 
-int32_t raiseHeld = 0;
-int32_t crouchHeld = 0;
-float torsoHeight = 0;
-float legHeight = 0;
+    int32_t raiseHeld = 0;
+    int32_t crouchHeld = 0;
+    float torsoHeight = 0;
+    float legHeight = 0;
 
-float walkSpeed = 0.1f;
+    float walkSpeed = 0.1f;
+    float viewDistance = 0;
+
+    float animationPhase = 0;
+};
+static ViewerState viewerState;
+
+void resetViewerState() {
+    viewerState = ViewerState();
+}
+
+float& worldOffsetX = viewerState.worldOffsetX;
+float& worldOffsetY = viewerState.worldOffsetY;
+float& groundZ = viewerState.groundZ;
+float& velocityX = viewerState.velocityX;
+float& velocityY = viewerState.velocityY;
+float& headingRate = viewerState.headingRate;
+float& heading = viewerState.heading;
+float& pitchRate = viewerState.pitchRate;
+float& pitchAccumulator = viewerState.pitchAccumulator;
+float& pitch = viewerState.pitch;
+float& walkDirection = viewerState.walkDirection;
+float& strafeDirection = viewerState.strafeDirection;
+float& forwardTilt = viewerState.forwardTilt;
+float& sideTilt = viewerState.sideTilt;
+float& walkPhase = viewerState.walkPhase;
+float& strafePhase = viewerState.strafePhase;
+int32_t& raiseHeld = viewerState.raiseHeld;
+int32_t& crouchHeld = viewerState.crouchHeld;
+float& torsoHeight = viewerState.torsoHeight;
+float& legHeight = viewerState.legHeight;
+float& walkSpeed = viewerState.walkSpeed;
+float& viewDistance = viewerState.viewDistance;
+float& animationPhase = viewerState.animationPhase;
+
 const float strafeSpeed = 0.1f;
-float viewDistance = 0;
-
-float animationPhase = 0;
-
 const float fogColour[4] = {0.3f, 0.3f, 0.5f, 1.0f};
 
 // Clears the frame and sets the fog up. Fog stays off: the world is drawn without it.

@@ -7,6 +7,7 @@
 
 #include "app/main_loop.h"
 #include "assets/model.h"
+#include "assets/texture_set.h"
 #include "draw/primitives.h"
 #include "scene/hud.h"
 #include "scene/viewer.h"
@@ -14,45 +15,45 @@
 // ---- the layout ---------------------------------------------------------------------------------
 // World units, ground at z = 0. Each object is drawn at its place here plus the viewer's offsets.
 
-// Ground (texture 7) and path (texture 10). Together they cover 0..2000 x 0..4800 exactly once.
+// Ground and path tiles. Together they cover 0..2000 x 0..4800 exactly once.
 // clang-format off
 const GroundTile groundTiles[groundTileCount] = {
     //x    y     sizeX  sizeY  repeatS repeatT texture
-    {800,  0,    800,   400,   30,     6,      7},  // 1
-    {2000, 0,    1200,  400,   30,     6,      7},  // 2
-    {800,  400,  800,   400,   12,     6,      7},  // 3
-    {1600, 800,  400,   400,   12,     12,     10}, // 4
-    {2000, 400,  800,   400,   12,     6,      7},  // 5
-    {200,  800,  200,   800,   3,      12,     7},  // 6
-    {800,  800,  600,   800,   18,     24,     10}, // 7
-    {1200, 400,  400,   800,   12,     24,     10}, // 8
-    {1200, 1200, 400,   800,   24,     24,     10}, // 9
-    {1200, 2000, 400,   800,   12,     12,     10}, // 10
-    {1200, 2800, 400,   800,   12,     12,     10}, // 11
-    {1200, 3600, 400,   800,   12,     12,     10}, // 12
-    {2000, 800,  400,   400,   6,      6,      7},  // 13
-    {1800, 1200, 600,   800,   12,     24,     10}, // 14
-    {1800, 2000, 600,   800,   12,     24,     10}, // 15
-    {2000, 1200, 200,   800,   3,      12,     7},  // 16
-    {2000, 2000, 200,   800,   3,      12,     7},  // 17
-    {800,  1600, 800,   200,   3,      12,     7},  // 18
-    {800,  2000, 800,   800,   3,      12,     10}, // 19
-    {600,  1800, 600,   200,   3,      12,     10}, // 20
-    {800,  1800, 200,   200,   3,      12,     7},  // 21
-    {1800, 2800, 200,   200,   3,      12,     10}, // 22
-    {1600, 2800, 200,   200,   3,      12,     7},  // 23
-    {1800, 3000, 400,   400,   3,      12,     10}, // 24
-    {2000, 2800, 200,   600,   3,      12,     7},  // 25
-    {1400, 2800, 200,   600,   3,      12,     7},  // 26
-    {2000, 3400, 800,   1000,  3,      12,     7},  // 27
-    {800,  2800, 800,   800,   3,      12,     7},  // 28
-    {800,  3600, 800,   800,   3,      12,     7},  // 29
-    {800,  4400, 800,   400,   30,     6,      7},  // 30
-    {2000, 4400, 1200,  400,   30,     6,      7},  // 31
+    {800,  0,    800,   400,   30,     6,      groundTexture},  // 1
+    {2000, 0,    1200,  400,   30,     6,      groundTexture},  // 2
+    {800,  400,  800,   400,   12,     6,      groundTexture},  // 3
+    {1600, 800,  400,   400,   12,     12,     pathTexture},    // 4
+    {2000, 400,  800,   400,   12,     6,      groundTexture},  // 5
+    {200,  800,  200,   800,   3,      12,     groundTexture},  // 6
+    {800,  800,  600,   800,   18,     24,     pathTexture},    // 7
+    {1200, 400,  400,   800,   12,     24,     pathTexture},    // 8
+    {1200, 1200, 400,   800,   24,     24,     pathTexture},    // 9
+    {1200, 2000, 400,   800,   12,     12,     pathTexture},    // 10
+    {1200, 2800, 400,   800,   12,     12,     pathTexture},    // 11
+    {1200, 3600, 400,   800,   12,     12,     pathTexture},    // 12
+    {2000, 800,  400,   400,   6,      6,      groundTexture},  // 13
+    {1800, 1200, 600,   800,   12,     24,     pathTexture},    // 14
+    {1800, 2000, 600,   800,   12,     24,     pathTexture},    // 15
+    {2000, 1200, 200,   800,   3,      12,     groundTexture},  // 16
+    {2000, 2000, 200,   800,   3,      12,     groundTexture},  // 17
+    {800,  1600, 800,   200,   3,      12,     groundTexture},  // 18
+    {800,  2000, 800,   800,   3,      12,     pathTexture},    // 19
+    {600,  1800, 600,   200,   3,      12,     pathTexture},    // 20
+    {800,  1800, 200,   200,   3,      12,     groundTexture},  // 21
+    {1800, 2800, 200,   200,   3,      12,     pathTexture},    // 22
+    {1600, 2800, 200,   200,   3,      12,     groundTexture},  // 23
+    {1800, 3000, 400,   400,   3,      12,     pathTexture},    // 24
+    {2000, 2800, 200,   600,   3,      12,     groundTexture},  // 25
+    {1400, 2800, 200,   600,   3,      12,     groundTexture},  // 26
+    {2000, 3400, 800,   1000,  3,      12,     groundTexture},  // 27
+    {800,  2800, 800,   800,   3,      12,     groundTexture},  // 28
+    {800,  3600, 800,   800,   3,      12,     groundTexture},  // 29
+    {800,  4400, 800,   400,   30,     6,      groundTexture},  // 30
+    {2000, 4400, 1200,  400,   30,     6,      groundTexture},  // 31
 };
 // clang-format on
 
-// The hangar model, drawn with the iron texture (11).
+// The hangar model, drawn with the iron texture.
 const HangarPlace hangarPlaces[hangarCount] = {
     {250, 850},    // 1
     {1500, 1250},  // 2
@@ -60,7 +61,7 @@ const HangarPlace hangarPlaces[hangarCount] = {
     {1500, 1850},  // 4
 };
 
-// Iron boxes (texture 11). They float 0.2 above the ground so their bottoms never fight the ground
+// Iron boxes, of iron. They float 0.2 above the ground so their bottoms never fight the ground
 // for depth; box 2 sits on box 1 and overhangs it by 5 on every side.
 // clang-format off
 const IronBox ironBoxes[ironBoxCount] = {
@@ -110,13 +111,13 @@ static void drawGround() {
 
 static void drawHangars() {
     for (const HangarPlace& h : hangarPlaces)
-        drawModel(worldOffsetX + h.x, worldOffsetY + h.y, groundZ, 11);
+        drawModel(worldOffsetX + h.x, worldOffsetY + h.y, groundZ, ironTexture);
 }
 
 static void drawBoxes() {
     for (const IronBox& b : ironBoxes)
         drawBox(worldOffsetX + b.x, worldOffsetY + b.y, static_cast<float>(groundZ + b.z), b.sizeX,
-                b.sizeY, b.height, 0.0f, 11);
+                b.sizeY, b.height, 0.0f, ironTexture);
 }
 
 // The streaks' heights come from a small generator of our own, seeded afresh in every frame from
@@ -144,7 +145,7 @@ void drawRainField() {
             const int r = nextRainHeight(generator);
             const float height = static_cast<float>(r) + ((groundZ + 50.0f) - animationPhase);
             drawVerticalLine(static_cast<float>(2 * i - 50), static_cast<float>(2 * j - 50), height,
-                             0.3f, 1.0f, 9);
+                             0.3f, 1.0f, rainTexture);
         }
     }
 }

@@ -6,11 +6,13 @@
 
 #include <algorithm>
 #include <climits>
-#include <cstring>
 #include <utility>
 
 #include "app/main_loop.h"
 #include "app/main_window.h"
+#include "assets/model.h"
+#include "assets/texture_set.h"
+#include "draw/font.h"
 #include "scene/hud.h"
 #include "scene/viewer.h"
 #include "support/gl_test_context.h"
@@ -68,6 +70,16 @@ void releaseCurrentGl() {
         eglMakeCurrent(display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
 }
 
+// Records a step on a handle, which must be live; a releasing step also ends the handle.
+void calledOn(const std::string& step, const void* handle) {
+    called(step);
+    liveHandle(handle);
+}
+void calledReleasing(const std::string& step, const void* handle) {
+    called(step);
+    releaseHandle(handle);
+}
+
 WindowHandle scriptedCreateWindow(const WindowRequest& request, WindowFailure* failure) {
     *failure = WindowFailure::none;
     if (called("createWindow")) *failure = WindowFailure::noWindow;
@@ -96,8 +108,7 @@ bool scriptedMakeCurrent(WindowHandle window, ContextHandle context) {
 }
 
 void scriptedSwapBuffers(WindowHandle window) {
-    called("swapBuffers");
-    liveHandle(window);
+    calledOn("swapBuffers", window);
     ++scripted.frames;
     if (scripted.onFrame) scripted.onFrame(scripted.frames);
     if (scripted.frames == scripted.frameLimit) {
@@ -130,50 +141,53 @@ MessageAnswer scriptedMessageBox(const char* text, const char* caption, MessageB
     return answer;
 }
 
-// Every variable of the shell, the viewer and the frame timing, with the bytes it held when the
-// program started, taken before any test changes them.
-const std::vector<std::pair<void*, std::string>> programStart = [] {
-    std::vector<std::pair<void*, std::string>> saved;
-    auto keep = [&](auto&... variables) {
-        (saved.emplace_back(
-             &variables, std::string(reinterpret_cast<const char*>(&variables), sizeof variables)),
-         ...);
+// Records the step and, unless the script fails it, sets `flag` to `value`; false when it failed.
+bool calledSetting(const std::string& step, bool& flag, bool value) {
+    if (called(step)) return false;
+    flag = value;
+    return true;
+}
+
+// The layer member by member; the short steps only record, or fail on demand.
+PlatformLayer makeScriptedLayer() {
+    PlatformLayer layer{};
+    layer.openDisplay = [] { return calledSetting("openDisplay", scripted.displayUp, true); };
+    layer.closeDisplay = [] { calledSetting("closeDisplay", scripted.displayUp, false); };
+    layer.switchDisplayMode = [](int32_t, int32_t, int32_t) {
+        return calledSetting("switchDisplayMode", scripted.displayModeSwitched, true);
     };
-    keep(worldOffsetX, worldOffsetY, groundZ, velocityX, velocityY, headingRate, heading, pitchRate,
-         pitchAccumulator, pitch, walkDirection, strafeDirection, forwardTilt, sideTilt, walkPhase,
-         strafePhase, torsoHeight, legHeight, walkSpeed, viewDistance, animationPhase, clockSeconds,
-         fpsPeriodStart, framesPerSecond, raiseHeld, crouchHeld, lightingEnabled,
-         fullscreenKeyLatch, lightingKeyLatch, crouchKeyLatch, keys, active, fullscreen,
-         fpsFrameCount, mainWindow, renderContext, pointerMotion);
-    return saved;
-}();
+    layer.restoreDisplayMode = [] {
+        calledSetting("restoreDisplayMode", scripted.displayModeSwitched, false);
+    };
+    layer.createWindow = scriptedCreateWindow;
+    layer.showWindow = [](WindowHandle window) { calledOn("showWindow", window); };
+    layer.destroyWindow = [](WindowHandle window) { calledReleasing("destroyWindow", window); };
+    layer.createContext = scriptedCreateContext;
+    layer.makeCurrent = scriptedMakeCurrent;
+    layer.makeNoneCurrent = [] {
+        if (called("makeNoneCurrent")) return false;
+        releaseCurrentGl();
+        return true;
+    };
+    layer.deleteContext = [](ContextHandle context) { calledReleasing("deleteContext", context); };
+    layer.swapBuffers = scriptedSwapBuffers;
+    layer.pollEvent = scriptedPollEvent;
+    layer.takePointerMotion = [](int32_t* dx, int32_t* dy) {
+        called("takePointerMotion");
+        *dx = std::exchange(scripted.pointerX, 0);
+        *dy = std::exchange(scripted.pointerY, 0);
+    };
+    layer.hideCursor = [](bool hidden) {
+        calledSetting("hideCursor", scripted.cursorHidden, hidden);
+    };
+    layer.messageBox = scriptedMessageBox;
+    layer.milliseconds = [] { return scripted.clockMilliseconds; };
+    return layer;
+}
 
 }  // namespace
 
-// The table in the layer's order; the short steps only record, or fail on demand.
-const PlatformLayer scriptedLayer = {
-    [] { return !called("openDisplay") && (scripted.displayUp = true); },
-    [] { called("closeDisplay"), scripted.displayUp = false; },
-    [](int32_t, int32_t, int32_t) {
-        return !called("switchDisplayMode") && (scripted.displayModeSwitched = true);
-    },
-    [] { called("restoreDisplayMode"), scripted.displayModeSwitched = false; },
-    scriptedCreateWindow,
-    [](WindowHandle window) { called("showWindow"), liveHandle(window); },
-    [](WindowHandle window) { called("destroyWindow"), releaseHandle(window); },
-    scriptedCreateContext,
-    scriptedMakeCurrent,
-    [] { return !called("makeNoneCurrent") && (releaseCurrentGl(), true); },
-    [](ContextHandle context) { called("deleteContext"), releaseHandle(context); },
-    scriptedSwapBuffers,
-    scriptedPollEvent,
-    [](int32_t* dx, int32_t* dy) {
-        called("takePointerMotion");
-        *dx = std::exchange(scripted.pointerX, 0), *dy = std::exchange(scripted.pointerY, 0);
-    },
-    [](bool hidden) { called("hideCursor"), scripted.cursorHidden = hidden; },
-    scriptedMessageBox,
-    [] { return scripted.clockMilliseconds; }};
+const PlatformLayer scriptedLayer = makeScriptedLayer();
 
 std::vector<std::string> ScriptedPlatform::only(const std::vector<std::string>& steps) const {
     std::vector<std::string> picked;
@@ -188,8 +202,13 @@ int ScriptedPlatform::callCount(const std::string& step) const {
 }
 
 void resetProgramState() {
-    for (const auto& [variable, bytes] : programStart)
-        std::memcpy(variable, bytes.data(), bytes.size());
+    resetMainLoopState();
+    resetMainWindowState();
+    resetViewerState();
+    resetHudState();
+    resetTextureSetState();
+    resetModelState();
+    resetFontState();
 }
 
 ScriptedPlatformSession::ScriptedPlatformSession(bool dataFolder) : previous_(platform) {

@@ -30,6 +30,10 @@ struct ScriptedPlatform {
     void queue(EventKind kind, uint8_t key = 0) { events.push_back({kind, key, 0, 0}); }
     void queueKeyDown(uint8_t key) { queue(EventKind::keyDown, key); }
     void queueKeyUp(uint8_t key) { queue(EventKind::keyUp, key); }
+    void queueKeyTap(uint8_t key) {
+        queueKeyDown(key);
+        queueKeyUp(key);
+    }
 
     // ---- what happened ----
     std::vector<std::string> calls;
@@ -68,6 +72,5 @@ private:
     std::string previousFolder_;
 };
 
-// Puts every variable of the shell, the viewer and the frame timing back to the value it had when
-// the program started (taken before any test ran, so the start values themselves can be tested).
+// Puts all of the program's state back to its start values, through each source file's own reset.
 void resetProgramState();
