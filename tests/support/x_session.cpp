@@ -1,24 +1,37 @@
-// x_session.cpp — Xvfb, openbox, the real program, window lookup, XTest input and screenshots.
+// x_session.cpp — Xvfb or Xorg, openbox, the real program, window lookup, XTest input and
+// screenshots.
 #include "support/x_session.h"
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
+#include <X11/extensions/Xrandr.h>
+#include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 
-// Starts a child, its standard error going to `errorsFd` (or nowhere like the rest).
+// Starts a child, its standard error going to `errorsFd` (or nowhere like the rest). It starts as
+// from a terminal: every signal at its default and none blocked (a test run from a script ignores
+// SIGINT and SIGQUIT, which the child would inherit), and a crash writes no core file.
 static pid_t spawn(std::vector<std::string> command, int errorsFd = -1) {
     pid_t pid = fork();
     if (pid != 0) return pid;
+    for (int signal = 1; signal < NSIG; ++signal) ::signal(signal, SIG_DFL);
+    sigset_t none;
+    sigemptyset(&none);
+    sigprocmask(SIG_SETMASK, &none, nullptr);
+    const rlimit noCore{0, 0};
+    setrlimit(RLIMIT_CORE, &noCore);
     const int devNull = open("/dev/null", O_RDWR);
     for (int fd : {STDIN_FILENO, STDOUT_FILENO}) dup2(devNull, fd);
     dup2(errorsFd >= 0 ? errorsFd : devNull, STDERR_FILENO);
@@ -41,18 +54,30 @@ BusyCores::~BusyCores() {
     for (pid_t pid : pids) stopChild(pid);
 }
 
-XSession::XSession(const std::string& screen, bool windowManager) {
+XSession::XSession(const std::string& screen, bool windowManager, Server server) {
     // Windows come and go while they are looked at; Xlib's default handler would end the test.
     XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
     int fds[2];
     if (pipe(fds) != 0) return;
     // -displayfd: the server picks a free display and writes its number once it takes clients.
-    serverPid_ = spawn({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", screen,
-                        "-nolisten", "tcp", "-noreset"});
+    const std::string displayFd = std::to_string(fds[1]);
+    if (server == Server::virtualScreen) {
+        serverPid_ = spawn({"Xvfb", "-displayfd", displayFd, "-screen", "0", screen, "-nolisten",
+                            "tcp", "-noreset"});
+    } else {
+        char log[] = "/tmp/kalimbor-e2e-xorg-XXXXXX";
+        const int logFd = mkstemp(log);
+        if (logFd < 0) return;
+        close(logFd);
+        serverLogPath_ = log;
+        serverPid_ = spawn({"Xorg", "-config", KALIMBOR_XORG_CONFIG, "-logfile", log, "-displayfd",
+                            displayFd, "-nolisten", "tcp", "-noreset", "-novtswitch"});
+    }
     close(fds[1]);
     char number[16] = {};
     const bool told = read(fds[0], number, sizeof number - 1) > 0;  // "N\n", written at once
-    if (close(fds[0]), !told) return;
+    close(fds[0]);
+    if (!told) return;
     displayName_ = ":" + std::to_string(std::atoi(number));
     if ((display_ = XOpenDisplay(displayName_.c_str())) == nullptr) return;
     // SDL writes a window's frame request only where this atom exists; a window manager makes it.
@@ -68,11 +93,19 @@ XSession::XSession(const std::string& screen, bool windowManager) {
     const bool managed = waitUntil([&] {
         const std::vector<long> clients = property(root, "_NET_CLIENT_LIST");
         if (std::count(clients.begin(), clients.end(), long(probe)) != 0) return true;
-        if (polls++ % 50 == 0) XUnmapWindow(display_, probe), XMapWindow(display_, probe);
-        return XFlush(display_), false;
+        if (polls++ % 50 == 0) {
+            XUnmapWindow(display_, probe);
+            XMapWindow(display_, probe);
+        }
+        XFlush(display_);
+        return false;
     });
-    XDestroyWindow(display_, probe), XSync(display_, False);
-    if (!managed) XCloseDisplay(display_), display_ = nullptr;
+    XDestroyWindow(display_, probe);
+    XSync(display_, False);
+    if (!managed) {
+        XCloseDisplay(display_);
+        display_ = nullptr;
+    }
 }
 
 XSession::~XSession() {
@@ -82,7 +115,8 @@ XSession::~XSession() {
     stopChild(managerPid_);
     if (display_ != nullptr) XCloseDisplay(display_);
     stopChild(serverPid_, SIGTERM);
-    if (!errorsPath_.empty()) unlink(errorsPath_.c_str());
+    for (const std::string& path : {errorsPath_, serverLogPath_})
+        if (!path.empty()) unlink(path.c_str());
 }
 
 ScreenWindow XSession::start(const WindowMatch& first, const std::string& binary,
@@ -116,6 +150,72 @@ bool XSession::programRunning() {
     programExitCode_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     programPid_ = -1;
     return false;
+}
+
+void XSession::signalProgram(int signal) {
+    if (programPid_ > 0) kill(programPid_, signal);
+}
+
+int XSession::processesNamed(const char* name) {
+    int found = 0;
+    DIR* processes = opendir("/proc");
+    const std::string display = "DISPLAY=" + displayName_;
+    for (dirent* entry; processes != nullptr && (entry = readdir(processes)) != nullptr;) {
+        if (!std::isdigit(static_cast<unsigned char>(entry->d_name[0]))) continue;  // a process
+        const std::string folder = std::string("/proc/") + entry->d_name;
+        std::ifstream statFile(folder + "/stat"), environFile(folder + "/environ");
+        const std::string stat(std::istreambuf_iterator<char>(statFile), {});
+        const std::string environ(std::istreambuf_iterator<char>(environFile), {});
+        // "pid (name) state ...": a zombie has ended, though its parent has not yet seen it.
+        const size_t close = stat.rfind(") ");
+        if (close == std::string::npos || stat.compare(close + 2, 1, "Z") == 0) continue;
+        const bool named = stat.find(std::string(" (") + name + ")") != std::string::npos;
+        if (named && environ.find(display + '\0') != std::string::npos) ++found;
+    }
+    if (processes != nullptr) closedir(processes);
+    return found;
+}
+
+std::string XSession::outputModes() {
+    std::string modes;
+    XRRScreenResources* screen =
+        XRRGetScreenResourcesCurrent(display_, DefaultRootWindow(display_));
+    for (int i = 0; screen != nullptr && i < screen->ncrtc; ++i) {
+        XRRCrtcInfo* crtc = XRRGetCrtcInfo(display_, screen, screen->crtcs[i]);
+        if (crtc != nullptr && crtc->mode != None) {
+            const char* rotation = crtc->rotation == RR_Rotate_0 ? " normal" : " rotated";
+            modes += std::to_string(crtc->width) + "x" + std::to_string(crtc->height) + "+" +
+                     std::to_string(crtc->x) + "+" + std::to_string(crtc->y) + rotation + "\n";
+        }
+        if (crtc != nullptr) XRRFreeCrtcInfo(crtc);
+    }
+    if (screen != nullptr) XRRFreeScreenResources(screen);
+    return modes;
+}
+
+bool XSession::waitForModes(const std::string& modes) {
+    if (waitUntil([&] { return outputModes() == modes; })) return true;
+    std::fprintf(stderr, "The outputs stay at:\n%s", outputModes().c_str());
+    return false;
+}
+
+void XSession::setMode(const char* name) {
+    XRRScreenResources* screen =
+        XRRGetScreenResourcesCurrent(display_, DefaultRootWindow(display_));
+    for (int c = 0; screen != nullptr && c < screen->ncrtc; ++c) {
+        XRRCrtcInfo* crtc = XRRGetCrtcInfo(display_, screen, screen->crtcs[c]);
+        const bool lit = crtc != nullptr && crtc->mode != None;
+        for (int m = 0; lit && m < screen->nmode; ++m)
+            if (std::string(screen->modes[m].name) == name) {
+                XRRSetCrtcConfig(display_, screen, screen->crtcs[c], CurrentTime, crtc->x, crtc->y,
+                                 screen->modes[m].id, crtc->rotation, crtc->outputs, crtc->noutput);
+                c = screen->ncrtc;  // the first lit output only
+                break;
+            }
+        if (crtc != nullptr) XRRFreeCrtcInfo(crtc);
+    }
+    if (screen != nullptr) XRRFreeScreenResources(screen);
+    XSync(display_, False);
 }
 
 std::string XSession::programErrors() const {
@@ -156,11 +256,13 @@ std::vector<ScreenWindow> XSession::windows() {
     for (long id : ids) {
         ScreenWindow w;
         XWindowAttributes a;
-        if (!XGetWindowAttributes(display_, w.id = id, &a) || a.map_state != IsViewable) continue;
+        w.id = id;
+        if (!XGetWindowAttributes(display_, w.id, &a) || a.map_state != IsViewable) continue;
         property(w.id, "_NET_WM_NAME", &w.title);
         if (w.title.empty()) property(w.id, "WM_NAME", &w.title);
         XTranslateCoordinates(display_, w.id, root, 0, 0, &w.x, &w.y, &unused);
-        w.width = a.width, w.height = a.height;
+        w.width = a.width;
+        w.height = a.height;
         const std::vector<long> types = property(w.id, "_NET_WM_WINDOW_TYPE");
         w.dialog = std::count(types.begin(), types.end(), dialog) != 0;
         // flags, functions, decorations: bit 1 of the flags says the decorations count.
@@ -183,11 +285,16 @@ ScreenWindow XSession::focusWindow(const WindowMatch& match) {
         Window focus = None;
         int revertTo = 0;
         XGetInputFocus(display_, &focus, &revertTo);
-        if ((found = findWindow(match)).id == 0 || focus == found.id) return found.id != 0;
-        if (managerPid_ > 0) return askManager(found.id, "_NET_ACTIVE_WINDOW", 2), false;
-        XRaiseWindow(display_, found.id);
-        XSetInputFocus(display_, found.id, RevertToPointerRoot, CurrentTime);
-        return XSync(display_, False), false;
+        found = findWindow(match);
+        if (found.id == 0 || focus == found.id) return found.id != 0;
+        if (managerPid_ > 0) {
+            askManager(found.id, "_NET_ACTIVE_WINDOW", 2);
+        } else {
+            XRaiseWindow(display_, found.id);
+            XSetInputFocus(display_, found.id, RevertToPointerRoot, CurrentTime);
+            XSync(display_, False);
+        }
+        return false;
     });
     return focused ? found : ScreenWindow{};
 }
@@ -210,13 +317,24 @@ bool XSession::waitUntil(const std::function<bool()>& condition) {
 bool XSession::waitForFrames(int count) {
     std::vector<int> last = screenshot(), now;
     return waitUntil([&] {
-        if ((now = screenshot()) != last) --count, last.swap(now);
+        now = screenshot();
+        if (now != last) {
+            --count;
+            last.swap(now);
+        }
         return count <= 0;
     });
 }
 
 void XSession::key(const char* keysym, bool down) {
     XTestFakeKeyEvent(display_, XKeysymToKeycode(display_, XStringToKeysym(keysym)), down, 0);
+    XSync(display_, False);
+}
+
+void XSession::tap(const char* keysym) {
+    const KeyCode code = XKeysymToKeycode(display_, XStringToKeysym(keysym));
+    XTestFakeKeyEvent(display_, code, True, 0);
+    XTestFakeKeyEvent(display_, code, False, 0);
     XSync(display_, False);
 }
 
@@ -229,7 +347,10 @@ bool XSession::pointerTaken() {
     return waitUntil([&] {
         int result = XGrabPointer(display_, DefaultRootWindow(display_), False, 0, GrabModeAsync,
                                   GrabModeAsync, None, None, CurrentTime);
-        if (result == GrabSuccess) XUngrabPointer(display_, CurrentTime), XSync(display_, False);
+        if (result == GrabSuccess) {
+            XUngrabPointer(display_, CurrentTime);
+            XSync(display_, False);
+        }
         return result == AlreadyGrabbed;
     });
 }
@@ -238,9 +359,36 @@ void XSession::askManager(unsigned long window, const char* message, long first,
     XEvent event{};
     event.xclient = {
         ClientMessage, 0, True, display_, window, XInternAtom(display_, message, False), 32, {}};
-    event.xclient.data.l[0] = first, event.xclient.data.l[1] = second;
+    event.xclient.data.l[0] = first;
+    event.xclient.data.l[1] = second;
     XSendEvent(display_, DefaultRootWindow(display_), False,
                SubstructureRedirectMask | SubstructureNotifyMask, &event);
+    XSync(display_, False);
+}
+
+void XSession::askToClose(unsigned long window) {
+    XEvent event{};
+    event.xclient = {ClientMessage,
+                     0,
+                     True,
+                     display_,
+                     window,
+                     XInternAtom(display_, "WM_PROTOCOLS", False),
+                     32,
+                     {}};
+    event.xclient.data.l[0] = long(XInternAtom(display_, "WM_DELETE_WINDOW", False));
+    event.xclient.data.l[1] = CurrentTime;
+    XSendEvent(display_, window, False, NoEventMask, &event);
+    XSync(display_, False);
+}
+
+void XSession::destroyWindow(unsigned long window) {
+    XDestroyWindow(display_, window);
+    XSync(display_, False);
+}
+
+void XSession::killClientOf(unsigned long window) {
+    XKillClient(display_, window);
     XSync(display_, False);
 }
 

@@ -1,6 +1,7 @@
-// x_session.h — a private Xvfb screen, optionally under openbox, the real program on it, its
-// windows, XTest input and screenshots. Every wait polls its condition until a deadline; nothing
-// sleeps for a fixed time. The destructor ends the program, the window manager and the server.
+// x_session.h — a private X server (Xvfb, or Xorg where the mode really changes), optionally under
+// openbox, the real program on it, its windows and outputs, XTest input and screenshots. Every wait
+// polls its condition until a deadline; nothing sleeps for a fixed time. The destructor ends the
+// program, the window manager and the server.
 #pragma once
 
 #include <sys/types.h>
@@ -41,9 +42,14 @@ struct BusyCores {
     std::vector<pid_t> pids;
 };
 
+// Xvfb offers one fixed mode; Xorg with the dummy video driver really switches (1024 x 768 at
+// start, 800 x 600 and 640 x 480 besides), as a desktop does.
+enum class Server { virtualScreen, realScreen };
+
 class XSession {
 public:
-    explicit XSession(const std::string& screen = "800x600x16", bool windowManager = false);
+    explicit XSession(const std::string& screen = "800x600x16", bool windowManager = false,
+                      Server server = Server::virtualScreen);
     ~XSession();                    // also writes the program's standard error out, if any
     XSession(XSession&&) = delete;  // owns its children: neither copied nor moved
     bool ready() const { return display_ != nullptr; }
@@ -57,7 +63,18 @@ public:
     // Waits until the program has ended and left no window: its exit code (128 + the signal, if
     // one ended it), -1 if it did not; the second holds Escape down first (till the server ends).
     int exitCode();
-    int exitCodeAfterEscape() { return key("Escape", true), exitCode(); }
+    int exitCodeAfterEscape() {
+        key("Escape", true);
+        return exitCode();
+    }
+    void signalProgram(int signal);
+    // Live processes (zombies aside) whose name is `name` and which run on this session's display.
+    int processesNamed(const char* name);
+
+    // Every lit output's mode, place and rotation, as "1024x768+0+0 normal", one line each.
+    std::string outputModes();
+    bool waitForModes(const std::string& modes);  // false, saying what is set, if in vain
+    void setMode(const char* name);               // on the first lit output, as xrandr does
 
     std::vector<ScreenWindow> windows();                // bottom to top
     ScreenWindow findWindow(const WindowMatch& match);  // the topmost match
@@ -70,16 +87,24 @@ public:
     std::vector<int> screenshot();
 
     void key(const char* keysym, bool down);  // by X keysym name ("F1", "Escape", "Alt_L")
-    void press(const char* keysym) { key(keysym, true), key(keysym, false); }
+    void press(const char* keysym) {
+        key(keysym, true);
+        key(keysym, false);
+    }
+    void tap(const char* keysym);        // down and up in one request: no time between them
     void movePointerBy(int dx, int dy);  // relative motion, as a mouse sends it
     bool pointerTaken();  // waits until another client (the program) holds the pointer grab
     // A request to the window manager, as a task bar sends it.
     void askManager(unsigned long window, const char* message, long first, long second = 0);
+    // As other clients do: the window's close request, its destruction, and its client's end.
+    void askToClose(unsigned long window);
+    void destroyWindow(unsigned long window);
+    void killClientOf(unsigned long window);
 
 private:
     std::vector<long> property(unsigned long window, const char* name, std::string* text = nullptr);
     struct _XDisplay* display_ = nullptr;
-    std::string displayName_, errorsPath_;
+    std::string displayName_, errorsPath_, serverLogPath_;
     pid_t serverPid_ = -1, managerPid_ = -1, programPid_ = -1;
     int programExitCode_ = -1;
 };

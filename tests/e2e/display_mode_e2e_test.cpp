@@ -1,0 +1,140 @@
+// display_mode_e2e_test.cpp — the fullscreen mode on a real X server (Xorg, dummy driver): the
+// start switches the 1024 x 768 desktop to 800 x 600, F1 goes back and forth, and however the
+// program ends the desktop's mode comes back and no process of it stays behind. One start an end.
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include "support/test_files.h"
+#include "support/x_session.h"
+
+namespace {
+
+const std::string desktop = "1024x768+0+0 normal\n", viewer = "800x600+0+0 normal\n";
+const WindowMatch anyBox = [](const ScreenWindow& w) { return w.dialog; };
+
+// The real server and a copy of the data folder the program runs on, which a test may damage.
+struct RealScreen : TempFolder, XSession {
+    RealScreen() : XSession("", false, Server::realScreen) {
+        std::filesystem::copy(KALIMBOR_DATA_DIR, path, std::filesystem::copy_options::recursive);
+    }
+    ScreenWindow start(const WindowMatch& first = isFullscreenWindow) {
+        EXPECT_TRUE(waitForModes(desktop));
+        const ScreenWindow window = XSession::start(first, KALIMBOR_BINARY, path);
+        if (window.borderless) {
+            EXPECT_TRUE(waitForModes(viewer)) << "the start switches";
+        }
+        return window;
+    }
+    // Enter on every box, as a user would, until the program ends: its exit code.
+    int exitCodeAnsweringBoxes() {
+        waitUntil([&] {
+            if (!programRunning()) return true;
+            if (findWindow(anyBox).id != 0 && focusWindow(anyBox).id != 0) press("Return");
+            return false;
+        });
+        return exitCode();
+    }
+    void expectDesktopBack() {
+        EXPECT_TRUE(waitForModes(desktop));
+        EXPECT_TRUE(waitUntil([&] { return processesNamed("kalimbor-guard") == 0; }));
+    }
+};
+
+// A zero-length F1 tap (down and up in one request) counts; F1 held until the switch is seen
+// brings fullscreen back, and Escape ends the program with the desktop's mode.
+TEST(DisplayModeEndToEnd, F1SwitchesBothWaysAndEscapeBringsTheDesktopBack) {
+    RealScreen screen;
+    ASSERT_NE(screen.start().id, 0u);
+    screen.tap("F1");
+    EXPECT_TRUE(screen.waitForModes(desktop));
+    ASSERT_NE(
+        screen.focusWindow([](const ScreenWindow& w) { return isMainWindow(w) && !w.borderless; })
+            .id,
+        0u);
+    screen.key("F1", true);
+    EXPECT_NE(screen.focusWindow(isFullscreenWindow).id, 0u);
+    EXPECT_TRUE(screen.waitForModes(viewer));
+    screen.key("F1", false);
+    EXPECT_EQ(screen.exitCodeAfterEscape(), 0);
+    screen.expectDesktopBack();
+}
+
+TEST(DisplayModeEndToEnd, ClosingTheWindowBringsTheDesktopBack) {
+    RealScreen screen;
+    const ScreenWindow window = screen.start();
+    ASSERT_NE(window.id, 0u);
+    screen.askToClose(window.id);
+    EXPECT_EQ(screen.exitCode(), 0);
+    screen.expectDesktopBack();
+}
+
+// F1 closes the window, the reopen finds a picture gone: its boxes, then exit code 1.
+TEST(DisplayModeEndToEnd, FailedReopenEndsWithItsBoxesAndTheDesktopBack) {
+    RealScreen screen;
+    ASSERT_NE(screen.start().id, 0u);
+    std::filesystem::remove(screen.path + "/Tex/zem.bmp");
+    screen.tap("F1");
+    ASSERT_NE(screen.focusWindow(anyBox).id, 0u);
+    EXPECT_EQ(screen.exitCodeAnsweringBoxes(), 1);
+    screen.expectDesktopBack();
+}
+
+TEST(DisplayModeEndToEnd, FailedStartEndsWithItsBoxesAndTheDesktopBack) {
+    RealScreen screen;
+    const char picture[14 + 108] = "BM\x7a\0\0\0\0\0\0\0\x7a\0\0\0\x6c";
+    writeFile(screen.path + "/Tex/zem.bmp", Bytes(picture, picture + sizeof picture));
+    ASSERT_NE(screen.start(isBox("Error")).id, 0u);
+    EXPECT_EQ(screen.exitCodeAnsweringBoxes(), 1);
+    screen.expectDesktopBack();
+}
+
+// The server closes the program's connection, as xkill does: nothing of the program can act.
+TEST(DisplayModeEndToEnd, ConnectionClosedByTheServerBringsTheDesktopBack) {
+    RealScreen screen;
+    const ScreenWindow window = screen.start();
+    ASSERT_NE(window.id, 0u);
+    screen.killClientOf(window.id);
+    EXPECT_NE(screen.exitCode(), -1);
+    screen.expectDesktopBack();
+}
+
+// A mode the user sets while the program runs is the user's: it stays when the program dies.
+TEST(DisplayModeEndToEnd, ModeSetByTheUserMeanwhileIsKept) {
+    RealScreen screen;
+    ASSERT_NE(screen.start().id, 0u);
+    screen.setMode("640x480");
+    ASSERT_TRUE(screen.waitForModes("640x480+0+0 normal\n"));
+    screen.signalProgram(SIGKILL);
+    EXPECT_EQ(screen.exitCode(), 128 + SIGKILL);
+    EXPECT_TRUE(screen.waitUntil([&] { return screen.processesNamed("kalimbor-guard") == 0; }));
+    EXPECT_EQ(screen.outputModes(), "640x480+0+0 normal\n");
+}
+
+// HUP, INT and TERM close the program by its normal steps (exit code 0); the rest end it at once,
+// a crash or SIGKILL included, and the desktop comes back all the same.
+struct Ending {
+    int signal;
+    bool closesNormally;
+};
+class SignalEndToEnd : public testing::TestWithParam<Ending> {};
+
+TEST_P(SignalEndToEnd, BringsTheDesktopBack) {
+    RealScreen screen;
+    ASSERT_NE(screen.start().id, 0u);
+    screen.signalProgram(GetParam().signal);
+    const int code = screen.exitCode();
+    EXPECT_NE(code, -1);
+    EXPECT_EQ(code == 0, GetParam().closesNormally) << "exit code " << code;
+    screen.expectDesktopBack();
+}
+
+INSTANTIATE_TEST_SUITE_P(DisplayModeEndToEnd, SignalEndToEnd,
+                         testing::Values(Ending{SIGHUP, true}, Ending{SIGINT, true},
+                                         Ending{SIGTERM, true}, Ending{SIGQUIT, false},
+                                         Ending{SIGABRT, false}, Ending{SIGSEGV, false},
+                                         Ending{SIGKILL, false}),
+                         [](const testing::TestParamInfo<Ending>& info) {
+                             return std::string(sigabbrev_np(info.param.signal));
+                         });
+
+}  // namespace
