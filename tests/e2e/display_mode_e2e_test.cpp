@@ -11,6 +11,7 @@ namespace {
 
 const std::string desktop = "1024x768+0+0 normal\n", viewer = "800x600+0+0 normal\n";
 const WindowMatch anyBox = [](const ScreenWindow& w) { return w.dialog; };
+const WindowMatch windowed = [](const ScreenWindow& w) { return isMainWindow(w) && !w.borderless; };
 
 // The real server and a copy of the data folder the program runs on, which a test may damage.
 struct RealScreen : TempFolder, XSession {
@@ -20,9 +21,7 @@ struct RealScreen : TempFolder, XSession {
     ScreenWindow start(const WindowMatch& first = isFullscreenWindow) {
         EXPECT_TRUE(waitForModes(desktop));
         const ScreenWindow window = XSession::start(first, KALIMBOR_BINARY, path);
-        if (window.borderless) {
-            EXPECT_TRUE(waitForModes(viewer)) << "the start switches";
-        }
+        EXPECT_TRUE(!window.borderless || waitForModes(viewer)) << "the start switches";
         return window;
     }
     // Enter on every box, as a user would, until the program ends: its exit code.
@@ -47,10 +46,8 @@ TEST(DisplayModeEndToEnd, F1SwitchesBothWaysAndEscapeBringsTheDesktopBack) {
     ASSERT_NE(screen.start().id, 0u);
     screen.tap("F1");
     EXPECT_TRUE(screen.waitForModes(desktop));
-    ASSERT_NE(
-        screen.focusWindow([](const ScreenWindow& w) { return isMainWindow(w) && !w.borderless; })
-            .id,
-        0u);
+    ASSERT_NE(screen.focusWindow(windowed).id, 0u);
+    EXPECT_TRUE(screen.waitForFrames(2));  // a press the new window's first steps get is lost
     screen.key("F1", true);
     EXPECT_NE(screen.focusWindow(isFullscreenWindow).id, 0u);
     EXPECT_TRUE(screen.waitForModes(viewer));
@@ -59,43 +56,22 @@ TEST(DisplayModeEndToEnd, F1SwitchesBothWaysAndEscapeBringsTheDesktopBack) {
     screen.expectDesktopBack();
 }
 
-TEST(DisplayModeEndToEnd, ClosingTheWindowBringsTheDesktopBack) {
-    RealScreen screen;
-    const ScreenWindow window = screen.start();
-    ASSERT_NE(window.id, 0u);
-    screen.askToClose(window.id);
-    EXPECT_EQ(screen.exitCode(), 0);
-    screen.expectDesktopBack();
-}
+// A reopen after F1 that finds a picture gone, and a start that finds one broken: their boxes,
+// then exit code 1.
+TEST(DisplayModeEndToEnd, FailedReopenAndFailedStartEndWithTheirBoxesAndTheDesktopBack) {
+    RealScreen reopen;
+    ASSERT_NE(reopen.start().id, 0u);
+    std::filesystem::remove(reopen.path + "/Tex/zem.bmp");
+    reopen.tap("F1");
+    EXPECT_EQ(reopen.exitCodeAnsweringBoxes(), 1);
+    reopen.expectDesktopBack();
 
-// F1 closes the window, the reopen finds a picture gone: its boxes, then exit code 1.
-TEST(DisplayModeEndToEnd, FailedReopenEndsWithItsBoxesAndTheDesktopBack) {
-    RealScreen screen;
-    ASSERT_NE(screen.start().id, 0u);
-    std::filesystem::remove(screen.path + "/Tex/zem.bmp");
-    screen.tap("F1");
-    ASSERT_NE(screen.focusWindow(anyBox).id, 0u);
-    EXPECT_EQ(screen.exitCodeAnsweringBoxes(), 1);
-    screen.expectDesktopBack();
-}
-
-TEST(DisplayModeEndToEnd, FailedStartEndsWithItsBoxesAndTheDesktopBack) {
-    RealScreen screen;
+    RealScreen start;
     const char picture[14 + 108] = "BM\x7a\0\0\0\0\0\0\0\x7a\0\0\0\x6c";
-    writeFile(screen.path + "/Tex/zem.bmp", Bytes(picture, picture + sizeof picture));
-    ASSERT_NE(screen.start(isBox("Error")).id, 0u);
-    EXPECT_EQ(screen.exitCodeAnsweringBoxes(), 1);
-    screen.expectDesktopBack();
-}
-
-// The server closes the program's connection, as xkill does: nothing of the program can act.
-TEST(DisplayModeEndToEnd, ConnectionClosedByTheServerBringsTheDesktopBack) {
-    RealScreen screen;
-    const ScreenWindow window = screen.start();
-    ASSERT_NE(window.id, 0u);
-    screen.killClientOf(window.id);
-    EXPECT_NE(screen.exitCode(), -1);
-    screen.expectDesktopBack();
+    writeFile(start.path + "/Tex/zem.bmp", Bytes(picture, picture + sizeof picture));
+    ASSERT_NE(start.start(isBox("Error")).id, 0u);
+    EXPECT_EQ(start.exitCodeAnsweringBoxes(), 1);
+    start.expectDesktopBack();
 }
 
 // A mode the user sets while the program runs is the user's: it stays when the program dies.
@@ -110,31 +86,38 @@ TEST(DisplayModeEndToEnd, ModeSetByTheUserMeanwhileIsKept) {
     EXPECT_EQ(screen.outputModes(), "640x480+0+0 normal\n");
 }
 
-// HUP, INT and TERM close the program by its normal steps (exit code 0); the rest end it at once,
-// a crash or SIGKILL included, and the desktop comes back all the same.
+// Ends from outside. The close request, HUP, INT and TERM close the program by its normal steps
+// (exit code 0); the rest end it at once: the server closing its connection (as xkill does), a
+// crash or SIGKILL. The desktop comes back all the same.
 struct Ending {
-    int signal;
+    const char* name;
+    int signal;                                       // sent to the program, or else
+    void (XSession::*request)(unsigned long window);  // made of the server by another client
     bool closesNormally;
 };
-class SignalEndToEnd : public testing::TestWithParam<Ending> {};
+class EndFromOutside : public testing::TestWithParam<Ending> {};
 
-TEST_P(SignalEndToEnd, BringsTheDesktopBack) {
+TEST_P(EndFromOutside, BringsTheDesktopBack) {
     RealScreen screen;
-    ASSERT_NE(screen.start().id, 0u);
-    screen.signalProgram(GetParam().signal);
+    const ScreenWindow window = screen.start();
+    ASSERT_NE(window.id, 0u);
+    if (GetParam().signal != 0) screen.signalProgram(GetParam().signal);
+    if (GetParam().signal == 0) (screen.*GetParam().request)(window.id);
     const int code = screen.exitCode();
     EXPECT_NE(code, -1);
     EXPECT_EQ(code == 0, GetParam().closesNormally) << "exit code " << code;
     screen.expectDesktopBack();
 }
 
-INSTANTIATE_TEST_SUITE_P(DisplayModeEndToEnd, SignalEndToEnd,
-                         testing::Values(Ending{SIGHUP, true}, Ending{SIGINT, true},
-                                         Ending{SIGTERM, true}, Ending{SIGQUIT, false},
-                                         Ending{SIGABRT, false}, Ending{SIGSEGV, false},
-                                         Ending{SIGKILL, false}),
-                         [](const testing::TestParamInfo<Ending>& info) {
-                             return std::string(sigabbrev_np(info.param.signal));
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    DisplayModeEndToEnd, EndFromOutside,
+    testing::Values(Ending{"Close", 0, &XSession::askToClose, true},
+                    Ending{"Xkill", 0, &XSession::killClientOf, false},
+                    Ending{"HUP", SIGHUP, nullptr, true}, Ending{"INT", SIGINT, nullptr, true},
+                    Ending{"TERM", SIGTERM, nullptr, true}, Ending{"QUIT", SIGQUIT, nullptr, false},
+                    Ending{"ABRT", SIGABRT, nullptr, false},
+                    Ending{"SEGV", SIGSEGV, nullptr, false},
+                    Ending{"KILL", SIGKILL, nullptr, false}),
+    [](const testing::TestParamInfo<Ending>& info) { return std::string(info.param.name); });
 
 }  // namespace
