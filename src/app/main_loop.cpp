@@ -197,13 +197,15 @@ static void applyKeyBindings() {
 }
 
 // F1 toggles the display mode once per press: close, invert, reopen. False when the window could
-// not be reopened (the user has been told, and nothing is held any more).
+// not be reopened (the user has been told, and nothing is held any more). The latch holds while
+// the key stays down; a press that went down since the last step is a new one even when no step
+// saw the key up in between, as when it comes while the window is being reopened.
 static bool toggleDisplayModeOnF1() {
     if (!keys[virtualKeyF1]) {
         fullscreenKeyLatch = 0;
         return true;
     }
-    if (fullscreenKeyLatch) return true;
+    if (fullscreenKeyLatch && !pressedSinceStep[virtualKeyF1]) return true;
     fullscreenKeyLatch = 1;
     closeMainWindow();
     fullscreen = !fullscreen;

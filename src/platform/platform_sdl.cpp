@@ -142,7 +142,7 @@ static std::deque<PlatformEvent> pendingEvents;
 // now, and watched until released.
 static void watchKeysHeldOnDisplay() {
     bool down[256];
-    if (!onX11 || !watchX11Window(programWindow) || !readX11KeysDown(down)) return;
+    if (!onX11 || !readX11KeysDown(down)) return;
     for (int key = 1; key < 256; ++key) {
         if (keyDownInProgram[key] || !down[key]) continue;
         keyLostBySdl[key] = true;
@@ -204,6 +204,8 @@ static WindowHandle sdlCreateWindow(const WindowRequest& request, WindowFailure*
     }
     *failure = WindowFailure::none;
     windowLostWhileClosing = false;  // a loss seen while the last window closed concerns it only
+    // Watched from now on: another program may destroy the window as soon as it is shown.
+    if (onX11) watchX11Window(window);
     programWindow = window;
     programWindowMinimised = false;
     return reinterpret_cast<WindowHandle>(window);
@@ -232,18 +234,12 @@ static void sdlDestroyWindow(WindowHandle handle) {
     programWindow = nullptr;
     SDL_DestroyWindow(sdlWindowOf(handle));
     if (onX11 && endX11WindowClosing()) windowLostWhileClosing = true;
-    // On X11 the releases SDL reports for the keys held as its window goes are not the user's: the
-    // keys are still down, and are watched on the display until they really come up. Elsewhere
-    // nothing watches them, and the releases go back to the queue. Nothing else has reached SDL's
-    // queue since the frame step began on an empty one.
-    SDL_Event releases[64];
-    int count = SDL_PeepEvents(releases, 64, SDL_GETEVENT, SDL_KEYUP, SDL_KEYUP);
-    for (int i = 0; i < count; ++i) {
-        const SDL_Keysym& key = releases[i].key.keysym;
-        uint8_t virtualKey = virtualKeyForSdlKey(key.sym, key.scancode);
-        if (onX11 && keyDownInProgram[virtualKey]) keyLostBySdl[virtualKey] = true;
-    }
-    if (!onX11 && count > 0) SDL_PeepEvents(releases, count, SDL_ADDEVENT, 0, 0);
+    // Nothing else has reached SDL's queue since the frame step began on an empty one.
+    uint8_t released[64];
+    int count =
+        takeReleasesOfClosedWindow(onX11 ? WindowSystem::x11 : WindowSystem::other, released, 64);
+    for (int i = 0; i < count; ++i)
+        if (keyDownInProgram[released[i]]) keyLostBySdl[released[i]] = true;
 }
 
 static ContextHandle sdlCreateContext(WindowHandle window) {
@@ -281,6 +277,10 @@ static bool isProgramWindowEvent(const SDL_Event& event) {
 static bool takeSdlEvent(PlatformEvent* out) {
     SDL_Event event;
     while (SDL_PollEvent(&event) != 0) {
+        if (event.type == SDL_SYSWMEVENT) {
+            if (onX11) noteX11Event(event);
+            continue;
+        }
         if (event.type == SDL_MOUSEMOTION) {
             if (pointerHeld) {
                 pointerMotionX += event.motion.xrel;

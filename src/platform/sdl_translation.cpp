@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <utility>
+#include <vector>
 
 #include "platform/virtual_keys.h"
 
@@ -72,6 +73,17 @@ static bool isSystemKey(uint8_t virtualKey, uint16_t modifiers) {
 WindowSystem windowSystemOfDriver(const char* driver) {
     return driver != nullptr && std::strcmp(driver, "x11") == 0 ? WindowSystem::x11
                                                                 : WindowSystem::other;
+}
+
+int takeReleasesOfClosedWindow(WindowSystem system, uint8_t* keys, int room) {
+    if (system != WindowSystem::x11) return 0;
+    std::vector<SDL_Event> releases(static_cast<size_t>(room));
+    int count = SDL_PeepEvents(releases.data(), room, SDL_GETEVENT, SDL_KEYUP, SDL_KEYUP);
+    for (int i = 0; i < count; ++i) {
+        const SDL_Keysym& key = releases[static_cast<size_t>(i)].key.keysym;
+        keys[i] = virtualKeyForSdlKey(key.sym, key.scancode);
+    }
+    return count < 0 ? 0 : count;
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -19,13 +19,16 @@ static bool goneWhileClosing;
 static XErrorHandler sdlErrorHandler;  // SDL's own, which restores the mode and ends the program
 
 // ---------------------------------------------------------------------------------------------
-// Errors
+// A window destroyed by another program
 //
-// Another program can destroy the window at any moment. The next request about it (a buffer
-// swap, leaving fullscreen) then fails with an error of the display, and SDL's handler would end
-// the program on the spot. Errors naming the window are taken as the sign instead: the window is
-// lost, and the loop tells the user and ends. While the window is being closed nothing is passed
-// on: some requests SDL makes of a dead window name no window at all.
+// Another program can destroy the window at any moment. The display tells so by an event, which
+// SDL passes on among the display's own events; without a window manager it is the only sign,
+// since a buffer swap into the dead window may fail silently. With one, the next request about
+// the window (a buffer swap, leaving fullscreen) may fail first with an error of the display, and
+// SDL's handler would end the program on the spot. Errors naming the window are taken as the
+// sign too. Either way the window is lost, and the loop tells the user and ends. While the window
+// is being closed nothing is passed on: some requests SDL makes of a dead window name no window
+// at all.
 // ---------------------------------------------------------------------------------------------
 
 static int noteDisplayError(Display* display, XErrorEvent* error) {
@@ -40,18 +43,27 @@ static int noteDisplayError(Display* display, XErrorEvent* error) {
     return sdlErrorHandler != nullptr ? sdlErrorHandler(display, error) : 0;
 }
 
-bool watchX11Window(SDL_Window* window) {
+void watchX11Window(SDL_Window* window) {
     SDL_SysWMinfo info;
     SDL_VERSION(&info.version);
     watchedDisplay = nullptr;
-    if (!SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11) return false;
+    if (!SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11) return;
     watchedDisplay = info.info.x11.display;
     watchedWindow = info.info.x11.window;
     watchedWindowGone = false;
     goneReported = false;
     XErrorHandler previous = XSetErrorHandler(noteDisplayError);
     if (previous != noteDisplayError) sdlErrorHandler = previous;
-    return true;
+    SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE);
+}
+
+void noteX11Event(const SDL_Event& event) {
+    const SDL_SysWMmsg* message = event.syswm.msg;
+    if (watchedDisplay == nullptr || message == nullptr || message->subsystem != SDL_SYSWM_X11)
+        return;
+    const XEvent& displayEvent = message->msg.x11.event;
+    if (displayEvent.type == DestroyNotify && displayEvent.xdestroywindow.window == watchedWindow)
+        watchedWindowGone = true;
 }
 
 bool takeX11WindowGone() {

@@ -10,11 +10,14 @@
 
 // ---- the program's window (x11_window_system.cpp) ----
 
-// Starts watching the shown window; false when it is not an X11 window after all.
-bool watchX11Window(SDL_Window* window);
+// Starts watching a new window; nothing is watched when it is not an X11 window after all.
+void watchX11Window(SDL_Window* window);
 // Which of the key table's keys the display holds down now; false when no window is watched.
 bool readX11KeysDown(bool down[256]);
-// True once after an error of the display showed the watched window gone.
+// Every event of the display, as SDL passes it on while a window is watched: the one telling that
+// the watched window was destroyed marks it gone.
+void noteX11Event(const SDL_Event& event);
+// True once after the display showed the watched window gone.
 bool takeX11WindowGone();
 // Between these two the window is being closed: the display's errors are only noted, never
 // passed on (the window may already be gone). The end waits for every reply and tells whether

@@ -40,7 +40,8 @@ TEST(DisplayModeChoice, ExactDepthThenDesktopDepthElseRefused) {
 TEST(EventTranslation, KeysButtonsAndWindowChangesBecomeProgramEvents) {
     bool minimised = false;
     SDL_Event rightButton{SDL_MOUSEBUTTONDOWN}, leftButton{SDL_MOUSEBUTTONDOWN};
-    rightButton.button.button = SDL_BUTTON_RIGHT, leftButton.button.button = SDL_BUTTON_LEFT;
+    rightButton.button.button = SDL_BUTTON_RIGHT;
+    leftButton.button.button = SDL_BUTTON_LEFT;
     const std::pair<SDL_Event, std::string> sequence[] = {
         // Letters follow the layout, digits the key's position; keys outside the bindings' codes
         // give none: German "Z" at the US "Y" key, Slovak "+" on the "1" key, Cyrillic at US "A".
@@ -96,4 +97,28 @@ TEST(EventTranslation, KeysButtonsAndWindowChangesBecomeProgramEvents) {
         }
         EXPECT_EQ(seen, expected);
     }
+}
+
+// The window system is the one SDL really runs on. Only on X11 does the layer watch the keys SDL
+// forgets with its window, so only there are their releases taken out of SDL's queue.
+TEST(WindowSystem, ReleasesOfAClosedWindowStayQueuedUnlessTheDisplayIsWatched) {
+    EXPECT_EQ(windowSystemOfDriver("x11"), WindowSystem::x11);
+    for (const char* driver : {"wayland", "kmsdrm", "x11egl", static_cast<const char*>(nullptr)})
+        EXPECT_EQ(windowSystemOfDriver(driver), WindowSystem::other);
+    ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_EVENTS), 0);
+    uint8_t keys[4] = {};
+    SDL_Event queued[8];
+    for (WindowSystem system : {WindowSystem::other, WindowSystem::x11}) {
+        for (SDL_Event event :
+             {keyEvent(SDL_KEYUP, SDLK_F1, SDL_SCANCODE_F1), SDL_Event{SDL_USEREVENT},
+              keyEvent(SDL_KEYUP, SDLK_LEFT, SDL_SCANCODE_LEFT)})
+            SDL_PushEvent(&event);
+        const int taken = takeReleasesOfClosedWindow(system, keys, 4);
+        const int left = SDL_PeepEvents(queued, 8, SDL_GETEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT);
+        EXPECT_EQ(std::make_pair(taken, left),
+                  system == WindowSystem::x11 ? std::pair(2, 1) : std::pair(0, 3));
+    }
+    EXPECT_TRUE(keys[0] == virtualKeyF1 && keys[1] == virtualKeyLeft &&
+                queued[0].type == SDL_USEREVENT);
+    SDL_QuitSubSystem(SDL_INIT_EVENTS);
 }

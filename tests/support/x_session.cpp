@@ -382,6 +382,11 @@ void XSession::askToClose(unsigned long window) {
     XSync(display_, False);
 }
 
+void XSession::destroyWindow(unsigned long window) {
+    XDestroyWindow(display_, window);
+    XSync(display_, False);
+}
+
 void XSession::killClientOf(unsigned long window) {
     XKillClient(display_, window);
     XSync(display_, False);

@@ -96,8 +96,9 @@ public:
     bool pointerTaken();  // waits until another client (the program) holds the pointer grab
     // A request to the window manager, as a task bar sends it.
     void askManager(unsigned long window, const char* message, long first, long second = 0);
-    // As other clients do: the window's close request, and its client's end.
+    // As other clients do: the window's close request, its destruction, and its client's end.
     void askToClose(unsigned long window);
+    void destroyWindow(unsigned long window);
     void killClientOf(unsigned long window);
 
 private:
