@@ -184,11 +184,19 @@ TEST_F(BitmapReader, RefusesImpossibleFilesWithTheirMessage) {
     EXPECT_LT(mallinfo2().uordblks, held + 100000);
 }
 
-TEST_F(BitmapReader, ReportsFilesThatCannotBeOpened) {
+// Read or refused, every file is closed again: the pictures are read anew on every F1 switch.
+TEST_F(BitmapReader, ReportsFilesThatCannotBeOpenedAndClosesEveryFile) {
     writeFile("empty.bmp", {});
     writeFile("one.bmp", {'B'});  // opens, but is no bitmap
+    writeFile("good.bmp", bitmapFile(1, 1, 24, 0, 0, {1, 2, 3, 0}, 54));
+    const auto openFiles = [] {
+        return std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {});
+    };
+    const auto openBefore = openFiles();
+    EXPECT_EQ(takePixels(readBitmapFile("good.bmp")), (Bytes{3, 2, 1}));
     const std::string paths[] = {"missing.bmp", "empty.bmp", ".", "one.bmp"};
     for (const std::string& path : paths) EXPECT_EQ(readBitmapFile(path.c_str()), nullptr);
+    EXPECT_EQ(openFiles(), openBefore);
     ASSERT_EQ(scripted.messageBoxes.size(), 4u);
     for (int i = 0; i < 3; ++i)
         EXPECT_EQ(scripted.messageBoxes[i],

@@ -27,7 +27,8 @@ TEST_F(ViewerMotion, EyeRisesToStandingHeightCrouchesAndLeans) {
     EXPECT_LT(legHeight, 10.0f);  // 25 steps of 0.4 fall just short in single precision
     runFrames(2);
     EXPECT_EQ(groundZ, -20.0f);
-    raiseHeld = crouchHeld = walkDirection = 1, strafeDirection = -1;  // torso to 15, legs to 2
+    raiseHeld = crouchHeld = walkDirection = 1;  // torso to 15, legs to 2
+    strafeDirection = -1;
     runFrames(21);
     EXPECT_FLOAT_EQ(groundZ, -17.0f);
     EXPECT_TRUE(forwardTilt == -4.0f && sideTilt == 2.0f);
@@ -39,8 +40,12 @@ TEST_F(ViewerMotion, EyeRisesToStandingHeightCrouchesAndLeans) {
 // Forward and sideways keys once per step, then a glide. Mouse turning: see the main-loop test.
 TEST_F(ViewerMotion, SteadyWalkThenGlide) {
     float before = 0;
-    for (int frame = 0; frame < 300; ++frame, velocityY += walkSpeed, velocityX += strafeSpeed)
-        before = worldOffsetY, advanceViewer();
+    for (int frame = 0; frame < 300; ++frame) {
+        velocityY += walkSpeed;
+        velocityX += strafeSpeed;
+        before = worldOffsetY;
+        advanceViewer();
+    }
     EXPECT_NEAR(before - worldOffsetY, 0.4045, 5e-4);
     const float releasedAt = worldOffsetY, velocityAtRelease = velocityY;
     runFrames(400);
@@ -70,10 +75,14 @@ TEST_F(ViewerMotion, ViewTransformTurnsPitchesLeansSwaysAndDollies) {
                               {0, 0, 0, peak, 0.7f, 0.5f}};
     for (const auto& [walk, strafe, walkSway, strafeSway, rollDegrees, nodDegrees] : cases) {
         resetProgramState();
-        pitchAccumulator = -90, heading = 90, viewDistance = 5;
-        walkDirection = walk, strafeDirection = strafe;
+        pitchAccumulator = -90;
+        heading = 90;
+        viewDistance = 5;
+        walkDirection = walk;
+        strafeDirection = strafe;
         if (walk != 0) runFrames(20);  // leaning to -4 forwards and 2 sideways
-        walkPhase = walkSway, strafePhase = strafeSway;
+        walkPhase = walkSway;
+        strafePhase = strafeSway;
         advanceViewer();
         float m[16];
         glGetFloatv(GL_MODELVIEW_MATRIX, m);

@@ -17,8 +17,14 @@ using Bytes = std::vector<uint8_t>;
 struct TempFolder {
     const std::filesystem::path previous = std::filesystem::current_path();
     std::string path = (std::filesystem::temp_directory_path() / "kalimbor_XXXXXX").string();
-    TempFolder() { mkdtemp(path.data()) ? std::filesystem::current_path(path) : std::abort(); }
-    ~TempFolder() { std::filesystem::current_path(previous), std::filesystem::remove_all(path); }
+    TempFolder() {
+        if (mkdtemp(path.data()) == nullptr) std::abort();
+        std::filesystem::current_path(path);
+    }
+    ~TempFolder() {
+        std::filesystem::current_path(previous);
+        std::filesystem::remove_all(path);
+    }
 };
 
 inline void writeFile(const std::string& path, const Bytes& bytes) {
@@ -54,6 +60,7 @@ inline Bytes bitmapFile(int32_t width, int32_t height, uint32_t bits, uint32_t c
 inline Bytes takePixels(RgbImage* image) {
     if (image == nullptr) return {};
     const Bytes rgb(image->pixels, image->pixels + size_t{3} * image->width * image->height);
-    std::free(image->pixels), std::free(image);
+    std::free(image->pixels);
+    std::free(image);
     return rgb;
 }
