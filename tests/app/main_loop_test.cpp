@@ -8,11 +8,7 @@
 #include <functional>
 
 #include "app/main_window.h"
-#include "assets/model.h"
-#include "assets/texture_set.h"
-#include "draw/font.h"
 #include "platform/virtual_keys.h"
-#include "scene/hud.h"
 #include "scene/viewer.h"
 #include "support/gl_test_context.h"
 #include "support/scripted_platform.h"
@@ -189,26 +185,6 @@ TEST(EventHandler, MinimisingRightButtonAndResize) {
     GLint viewport[4];
     glGetIntegerv(GL_VIEWPORT, viewport);
     EXPECT_TRUE(viewport[2] == 300 && viewport[3] == 500);
-}
-
-// What every run starts from: the definitions' start values, put back by each file's reset.
-TEST(ProgramStart, StartValues) {
-    ScriptedPlatformSession session;
-    EXPECT_TRUE(active && fullscreen);
-    EXPECT_FALSE(mainWindow || renderContext || fontBase || triangleModel.triangles || textures[0]);
-    EXPECT_EQ(lightingEnabled + raiseHeld + crouchHeld + pointerMotion.x + pointerMotion.y +
-                  fullscreenKeyLatch + lightingKeyLatch + crouchKeyLatch,
-              0);
-    EXPECT_EQ(fpsFrameCount + triangleModel.triangleCount, 0u);
-    EXPECT_EQ(std::count(std::begin(keys), std::end(keys), 0), 256);
-    EXPECT_TRUE(walkSpeed == 0.1f && strafeSpeed == 0.1f);
-    for (float value :
-         {worldOffsetX,  worldOffsetY,    groundZ,        velocityX,        velocityY,
-          headingRate,   heading,         pitchRate,      pitchAccumulator, pitch,
-          walkDirection, strafeDirection, forwardTilt,    sideTilt,         walkPhase,
-          strafePhase,   torsoHeight,     legHeight,      viewDistance,     animationPhase,
-          clockSeconds,  fpsPeriodStart,  framesPerSecond})
-        EXPECT_EQ(value, 0.0f);
 }
 
 }  // namespace

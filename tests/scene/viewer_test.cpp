@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "support/gl_test_context.h"
@@ -29,7 +30,12 @@ TEST_F(ViewerMotion, EyeRisesToStandingHeightCrouchesAndLeans) {
     EXPECT_EQ(groundZ, -20.0f);
     raiseHeld = crouchHeld = walkDirection = 1;  // torso to 15, legs to 2
     strafeDirection = -1;
-    runFrames(21);
+    for (int step = 0; step < 21; ++step) {  // by 0.5 and 0.4 a step, never past the limits
+        const float torso = torsoHeight, legs = legHeight;
+        advanceViewer();
+        EXPECT_FLOAT_EQ(torsoHeight, std::min(15.0f, torso + 0.5f));
+        EXPECT_FLOAT_EQ(legHeight, std::max(2.0f, legs - 0.4f));
+    }
     EXPECT_FLOAT_EQ(groundZ, -17.0f);
     EXPECT_TRUE(forwardTilt == -4.0f && sideTilt == 2.0f);
     raiseHeld = crouchHeld = walkDirection = strafeDirection = 0;
@@ -67,6 +73,12 @@ TEST_F(ViewerMotion, PitchIsLimitedButTheAccumulatorRunsOn) {
 // view: in eye coordinates world up is (-sin roll, cos roll cos nod, cos roll sin nod).
 TEST_F(ViewerMotion, ViewTransformTurnsPitchesLeansSwaysAndDollies) {
     ASSERT_TRUE(gl.valid());
+    glClear(GL_COLOR_BUFFER_BIT);
+    glClearColor(0, 0, 1, 1);
+    advanceViewer();  // each frame starts on a cleared picture
+    unsigned char pixel[3];
+    glReadPixels(9, 9, 1, 1, GL_RGB, GL_UNSIGNED_BYTE, pixel);
+    EXPECT_EQ(pixel[2], 255);
     const float peak = 3.14159265f / 2 / 0.2f;
     // Walk and strafe directions, walk and strafe phases, then the roll and nod in degrees.
     const float cases[][6] = {{0, 0, 0, 0, 0, 0},

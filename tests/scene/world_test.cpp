@@ -14,14 +14,16 @@
 #include "support/gl_test_context.h"
 #include "support/scripted_platform.h"
 
-// A still viewer at the origin looking straight down, no hangar; window x, y = world x, y + 100.
+// A still viewer at the origin looking straight down, each hangar a single triangle from its
+// corner; window x, y = world x, y + 100.
 struct World : ::testing::Test {
     ScriptedPlatformSession session;
     GlTestContext gl;
     TriangleModel savedModel = triangleModel;
+    ModelTriangle hangar{{}, {{0, 0, 0}, {9, 0, 0}, {0, 9, 0}}};
     void SetUp() override {
         ASSERT_TRUE(gl.valid());
-        triangleModel = {0, nullptr};
+        triangleModel = {1, &hangar};
         createGlyphLists();
         loadPixelExactProjection(2200, 5000, -100, -100);
     }
@@ -39,14 +41,27 @@ static std::array<double, 5> quadBounds(const std::vector<FeedbackPrimitive>& al
     return r;
 }
 
-// Each box: top face first, then the bottom, 0.2 above the ground, except box 2, which rests
-// on box 1 and overhangs it by 5 on every side.
+// The yard as its plan has it. The tiles' texture repeats; each hangar's corner; each box's
+// footprint x0, y0, x1, y1 and the height of its top face (drawn first, then the bottom, 0.2
+// above the ground, except box 2, which rests on box 1).
+const char tileRepeats[] =
+    "30x6 30x6 12x6 12x12 12x6 3x12 18x24 12x24 24x24 12x12 12x12 12x12 6x6 "
+    "12x24 12x24 3x12 3x12 3x12 3x12 3x12 3x12 3x12 3x12 3x12 3x12 3x12 "
+    "3x12 3x12 3x12 30x6 30x6 ";
+const double hangarCorners[][2] = {{250, 850}, {1500, 1250}, {1500, 1550}, {1500, 1850}};
+const double boxPlan[][5] = {{1200, 915, 1290, 1005, 120.2}, {1195, 910, 1295, 1010, 190.2},
+                             {1290, 925, 1360, 995, 50.2},   {1360, 860, 1560, 1060, 100.2},
+                             {0, 1800, 300, 2100, 200.2},    {50, 2100, 650, 2700, 300.2}};
+
 TEST_F(World, GroundTilesCoverTheYardOnceAndBoxesStandWhereListed) {
     glDisable(GL_CULL_FACE);
     const auto all = captureFeedback(renderFrame);
     double area = 0;
+    std::string repeats;
     for (int a = 0; a < groundTileCount; ++a) {
         const auto r = quadBounds(all, 6 + 2 * a);  // after the six lines of the axis cross
+        const FeedbackVertex& corner = all[6 + 2 * a].vertices[0];
+        repeats += std::to_string(int(corner.s)) + "x" + std::to_string(int(corner.t)) + " ";
         EXPECT_TRUE(r[0] >= 0 && r[1] >= 0 && r[2] <= 2000 && r[3] <= 4800) << "tile " << a + 1;
         area += (r[2] - r[0]) * (r[3] - r[1]);
         for (int b = 0; b < a; ++b) {
@@ -55,14 +70,17 @@ TEST_F(World, GroundTilesCoverTheYardOnceAndBoxesStandWhereListed) {
         }
     }
     EXPECT_EQ(area, 2000.0 * 4800.0);  // inside, disjoint and of the full area: no gap
-    auto top = [&](int b) { return quadBounds(all, 6 + 2 * groundTileCount + 12 * b); };
-    for (int b = 0; b < ironBoxCount; ++b) {
-        const auto t = top(b), base = quadBounds(all, 6 + 2 * groundTileCount + 12 * b + 2);
-        const IronBox& k = ironBoxes[b];
-        EXPECT_EQ(t, (std::array<double, 5>{k.x - k.sizeX, k.y, k.x, k.y + k.sizeY, t[4]}));
-        EXPECT_NEAR(base[4] - groundZ, b == 1 ? top(0)[4] - groundZ : 0.2, 1e-3) << b + 1;
+    EXPECT_EQ(repeats, tileRepeats);
+    const size_t hangars = 6 + 2 * groundTileCount, boxes = hangars + std::size(hangarCorners);
+    for (size_t h = 0; h < std::size(hangarCorners); ++h) {
+        const auto r = quadBounds(all, hangars + h);
+        EXPECT_TRUE(r[0] == hangarCorners[h][0] && r[1] == hangarCorners[h][1]) << h + 1;
     }
-    for (int i = 0; i < 4; ++i) EXPECT_EQ(top(1)[i], top(0)[i] + (i < 2 ? -5 : 5));
+    for (int b = 0; b < ironBoxCount; ++b) {
+        const auto t = quadBounds(all, boxes + 12 * b), base = quadBounds(all, boxes + 12 * b + 2);
+        for (int i = 0; i < 5; ++i) EXPECT_NEAR(t[i], boxPlan[b][i], 1e-3) << b + 1;
+        EXPECT_NEAR(base[4], b == 1 ? boxPlan[0][4] : 0.2, 1e-3) << b + 1;
+    }
 }
 
 // The white light over (530, 1000) and the yellow over (1500, 1400), 50 up, light the world only

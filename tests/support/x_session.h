@@ -74,7 +74,7 @@ public:
     // Every lit output's mode, place and rotation, as "1024x768+0+0 normal", one line each.
     std::string outputModes();
     bool waitForModes(const std::string& modes);  // false, saying what is set, if in vain
-    void setMode(const char* name);               // on the first lit output, as xrandr does
+    void setMode(const char* size);               // "640x480": a user's own xrandr --size
 
     std::vector<ScreenWindow> windows();                // bottom to top
     ScreenWindow findWindow(const WindowMatch& match);  // the topmost match
@@ -104,7 +104,7 @@ public:
 private:
     std::vector<long> property(unsigned long window, const char* name, std::string* text = nullptr);
     struct _XDisplay* display_ = nullptr;
-    std::string displayName_, errorsPath_, serverLogPath_;
+    std::string displayName_, errorsPath_;
     pid_t serverPid_ = -1, managerPid_ = -1, programPid_ = -1;
     int programExitCode_ = -1;
 };
