@@ -10,6 +10,7 @@
 #include "assets/model.h"
 #include "support/gl_test_context.h"
 #include "support/scripted_platform.h"
+#include "support/test_files.h"
 
 namespace {
 
@@ -87,6 +88,18 @@ TEST(MainWindowOpening, AcceptedFallbackOpensAFramedWindowThatClosesWithoutModeR
     closeMainWindow();
     EXPECT_TRUE(scripted.cursorHidden && !scripted.callCount("restoreDisplayMode"));
     EXPECT_EQ(scripted.messageBoxes.size(), 1u);  // the question only
+}
+
+// Without its model the world is still worth walking through: the user is told, the window opens.
+TEST(MainWindowOpening, MissingModelIsReportedAndTheWindowOpens) {
+    ScriptedPlatformSession session;
+    scripted.realGl = true;
+    TempFolder data;
+    std::filesystem::copy(KALIMBOR_DATA_DIR, data.path, std::filesystem::copy_options::recursive);
+    std::filesystem::remove("STL/hangar.rin");
+    EXPECT_EQ(openDefaultWindow(), 1);
+    EXPECT_EQ(scripted.messageBoxes,
+              Steps{"[Error] Failed to open model file STL/hangar.rin. (none, ok)"});
 }
 
 TEST(MainWindowClosing, FailedReleaseIsReportedAndTheTeardownCarriesOn) {

@@ -32,15 +32,16 @@ struct RealScreen : TempFolder, XSession {
             const ScreenWindow box = findWindow(anyBox);
             if (box.id == 0 || focusWindow(anyBox).id != box.id) return false;
             answered += box.title + " ";
-            press("Return");
+            tap("Return");
             return !waitUntil([&] { return findWindow(anyBox).id != box.id; });
         });
         return exitCode();
     }
     std::string answered;
-    void expectDesktopBack() {
-        EXPECT_TRUE(waitForModes(desktop));
+    void expectDesktopBack(const std::string& modes = desktop) {
+        EXPECT_TRUE(waitForModes(modes));
         EXPECT_TRUE(waitUntil([&] { return processesNamed("kalimbor-guard") == 0; }));
+        EXPECT_EQ(outputModes(), modes);  // the guard's last word
     }
 };
 
@@ -84,29 +85,18 @@ TEST(DisplayModeEndToEnd, FailedReopenAndFailedStartEndWithTheirBoxesAndTheDeskt
         EXPECT_EQ(screen->programErrors().find("Inicializacia zlyhala."), std::string::npos);
 }
 
-// A mode the user sets while the program runs is the user's: it stays when the program dies.
-TEST(DisplayModeEndToEnd, ModeSetByTheUserMeanwhileIsKept) {
-    RealScreen screen;
-    ASSERT_NE(screen.start().id, 0u);
-    screen.setMode("640x480");
-    ASSERT_TRUE(screen.waitForModes("640x480+0+0 normal\n"));
-    screen.signalProgram(SIGKILL);
-    EXPECT_EQ(screen.exitCode(), 128 + SIGKILL);
-    EXPECT_TRUE(screen.waitUntil([&] { return screen.processesNamed("kalimbor-guard") == 0; }));
-    EXPECT_EQ(screen.outputModes(), "640x480+0+0 normal\n");
-}
-
 // Ends from outside. The close request, HUP, INT and TERM close the program by its normal steps
 // (exit code 0), and a window destroyed by another program ends as a failed reopen does (its box,
 // exit code 1), both with nothing from the display's library on standard error. The rest end it
 // at once: the server closing its connection (as xkill does), a crash or SIGKILL. The desktop
-// comes back all the same.
+// comes back all the same, unless the user has set a mode of their own meanwhile: that one stays.
 struct Ending {
     const char* name;
     int signal;                                       // sent to the program, or else
     void (XSession::*request)(unsigned long window);  // made of the server by another client
     int exitCode;                                     // -1: any but 0
     const char* boxes;                                // the captions of those shown, in turn
+    const char* userMode = nullptr;                   // set before the end, as by xrandr
 };
 class EndFromOutside : public testing::TestWithParam<Ending> {};
 
@@ -114,13 +104,17 @@ TEST_P(EndFromOutside, BringsTheDesktopBack) {
     RealScreen screen;
     const ScreenWindow window = screen.start();
     ASSERT_NE(window.id, 0u);
+    const char* userMode = GetParam().userMode;
+    const std::string modesAtTheEnd = userMode ? userMode + std::string("+0+0 normal\n") : desktop;
+    if (userMode) screen.setMode(userMode);
+    ASSERT_TRUE(screen.waitForModes(userMode ? modesAtTheEnd : viewer));
     if (GetParam().signal != 0) screen.signalProgram(GetParam().signal);
     if (GetParam().signal == 0) (screen.*GetParam().request)(window.id);
     const int code = screen.exitCodeAnsweringBoxes();
     EXPECT_NE(code, -1);
     EXPECT_TRUE(GetParam().exitCode == -1 ? code != 0 : code == GetParam().exitCode) << code;
     EXPECT_EQ(screen.answered, GetParam().boxes);
-    screen.expectDesktopBack();
+    screen.expectDesktopBack(modesAtTheEnd);
     if (GetParam().exitCode != -1) {
         EXPECT_EQ(screen.programErrors().find("X"), std::string::npos);
     }
@@ -134,7 +128,8 @@ INSTANTIATE_TEST_SUITE_P(
         Ending{"Xkill", 0, &XSession::killClientOf, -1, ""}, Ending{"HUP", SIGHUP, nullptr, 0, ""},
         Ending{"INT", SIGINT, nullptr, 0, ""}, Ending{"TERM", SIGTERM, nullptr, 0, ""},
         Ending{"QUIT", SIGQUIT, nullptr, -1, ""}, Ending{"ABRT", SIGABRT, nullptr, -1, ""},
-        Ending{"SEGV", SIGSEGV, nullptr, -1, ""}, Ending{"KILL", SIGKILL, nullptr, -1, ""}),
+        Ending{"SEGV", SIGSEGV, nullptr, -1, ""}, Ending{"KILL", SIGKILL, nullptr, -1, ""},
+        Ending{"KillAfterTheUsersMode", SIGKILL, nullptr, -1, "", "640x480"}),
     [](const testing::TestParamInfo<Ending>& info) { return std::string(info.param.name); });
 
 }  // namespace

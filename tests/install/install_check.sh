@@ -25,17 +25,14 @@ cpack="cpack -G DEB -B '$work/out'"
 # check [--silent] COMMAND [LINE...]: the shell command must succeed and print each LINE whole,
 # or with --silent print nothing at all.
 check() {
-    local silent=0 said
+    local silent=0 said wrong=""
     if [ "$1" = --silent ]; then silent=1 && shift; fi
     local command="$1" && shift
-    said="$(eval "$command" 2>&1)" || { fail "$command" "$said" && return; }
-    [ "$silent" = 0 ] || [ -z "$said" ] || { fail "$command: printed this" "$said" && return; }
-    for line in "$@"; do
-        grep -qxF -- "$line" <<<"$said" || { fail "$command: no line \"$line\"" "$said" && return; }
-    done
-}
-fail() {
-    printf 'FAILED: %s\n%s\n' "$1" "$2"
+    said="$(eval "$command" 2>&1)" || wrong="it failed"
+    if [ "$silent" = 1 ] && [ -n "$said" ]; then wrong="it printed this"; fi
+    for line in "$@"; do grep -qxF -- "$line" <<<"$said" || wrong="no line \"$line\""; done
+    [ -z "$wrong" ] && return
+    printf 'FAILED: %s\n  (%s)\n%s\n' "$command" "$wrong" "$said"
     failures=$((failures + 1))
 }
 

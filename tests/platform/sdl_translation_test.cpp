@@ -20,13 +20,12 @@ static SDL_Event keyEvent(uint32_t type, SDL_Keycode keycode, SDL_Scancode scanc
 // without Latin letters (Cyrillic); digits always follow the position (Slovak "+" on the "1" key).
 TEST(KeyCodes, EveryLetterAndDigitHasItsCode) {
     for (int i = 0; i < 26; ++i) {
-        const auto position = static_cast<SDL_Scancode>(SDL_SCANCODE_A + i);
         EXPECT_EQ(virtualKeyForSdlKey(SDLK_a + i, SDL_SCANCODE_Y), virtualKeyA + i);
-        EXPECT_EQ(virtualKeyForSdlKey(0x0430 + i, position), virtualKeyA + i);
-    }
-    for (int i = 0; i < 10; ++i) {
-        const auto position = static_cast<SDL_Scancode>(SDL_SCANCODE_1 + i);
-        EXPECT_EQ(virtualKeyForSdlKey(SDLK_PLUS, position), virtualKey0 + (i + 1) % 10);
+        EXPECT_EQ(virtualKeyForSdlKey(0x0430 + i, SDL_Scancode(SDL_SCANCODE_A + i)),
+                  virtualKeyA + i);
+        if (i < 10)  // the top row: 1 to 9, then 0
+            EXPECT_EQ(virtualKeyForSdlKey(SDLK_PLUS, SDL_Scancode(SDL_SCANCODE_1 + i)),
+                      virtualKey0 + (i + 1) % 10);
     }
 }
 
@@ -117,9 +116,10 @@ TEST(EventTranslation, KeysButtonsAndWindowChangesBecomeProgramEvents) {
 // The window system is the one SDL really runs on. Only on X11 does the layer watch the keys SDL
 // forgets with its window, so only there are their releases taken out of SDL's queue.
 TEST(WindowSystem, ReleasesOfAClosedWindowStayQueuedUnlessTheDisplayIsWatched) {
-    EXPECT_EQ(windowSystemOfDriver("x11"), WindowSystem::x11);
-    for (const char* driver : {"wayland", "kmsdrm", "x11egl", static_cast<const char*>(nullptr)})
-        EXPECT_EQ(windowSystemOfDriver(driver), WindowSystem::other);
+    EXPECT_TRUE(windowSystemOfDriver("x11") == WindowSystem::x11 &&
+                windowSystemOfDriver("wayland") == WindowSystem::other &&
+                windowSystemOfDriver("x11egl") == WindowSystem::other &&
+                windowSystemOfDriver(nullptr) == WindowSystem::other);
     ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_EVENTS), 0);
     uint8_t keys[4] = {};
     SDL_Event queued[8];

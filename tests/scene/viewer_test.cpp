@@ -28,8 +28,7 @@ TEST_F(ViewerMotion, EyeRisesToStandingHeightCrouchesAndLeans) {
     EXPECT_LT(legHeight, 10.0f);  // 25 steps of 0.4 fall just short in single precision
     runFrames(2);
     EXPECT_EQ(groundZ, -20.0f);
-    raiseHeld = crouchHeld = walkDirection = 1;  // torso to 15, legs to 2
-    strafeDirection = -1;
+    raiseHeld = crouchHeld = walkDirection = 1, strafeDirection = -1;  // torso to 15, legs to 2
     for (int step = 0; step < 21; ++step) {  // by 0.5 and 0.4 a step, never past the limits
         const float torso = torsoHeight, legs = legHeight;
         advanceViewer();
@@ -87,14 +86,10 @@ TEST_F(ViewerMotion, ViewTransformTurnsPitchesLeansSwaysAndDollies) {
                               {0, 0, 0, peak, 0.7f, 0.5f}};
     for (const auto& [walk, strafe, walkSway, strafeSway, rollDegrees, nodDegrees] : cases) {
         resetProgramState();
-        pitchAccumulator = -90;
-        heading = 90;
-        viewDistance = 5;
-        walkDirection = walk;
-        strafeDirection = strafe;
+        pitchAccumulator = -90, heading = 90, viewDistance = 5;
+        walkDirection = walk, strafeDirection = strafe;
         if (walk != 0) runFrames(20);  // leaning to -4 forwards and 2 sideways
-        walkPhase = walkSway;
-        strafePhase = strafeSway;
+        walkPhase = walkSway, strafePhase = strafeSway;
         advanceViewer();
         float m[16];
         glGetFloatv(GL_MODELVIEW_MATRIX, m);

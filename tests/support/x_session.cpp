@@ -313,10 +313,8 @@ void XSession::key(const char* keysym, bool down) {
 }
 
 void XSession::tap(const char* keysym) {
-    const KeyCode code = XKeysymToKeycode(display_, XStringToKeysym(keysym));
-    XTestFakeKeyEvent(display_, code, True, 0);
-    XTestFakeKeyEvent(display_, code, False, 0);
-    XSync(display_, False);
+    XTestFakeKeyEvent(display_, XKeysymToKeycode(display_, XStringToKeysym(keysym)), True, 0);
+    key(keysym, false);  // in the same flush
 }
 
 void XSession::movePointerBy(int dx, int dy) {

@@ -61,12 +61,8 @@ public:
     bool programRunning();
     std::string programErrors() const;  // its standard error
     // Waits until the program has ended and left no window: its exit code (128 + the signal, if
-    // one ended it), -1 if it did not; the second holds Escape down first (till the server ends).
+    // one ended it), -1 if it did not.
     int exitCode();
-    int exitCodeAfterEscape() {
-        key("Escape", true);
-        return exitCode();
-    }
     void signalProgram(int signal);
     // Live processes (zombies aside) whose name is `name` and which run on this session's display.
     int processesNamed(const char* name);
@@ -87,12 +83,8 @@ public:
     std::vector<int> screenshot();
 
     void key(const char* keysym, bool down);  // by X keysym name ("F1", "Escape", "Alt_L")
-    void press(const char* keysym) {
-        key(keysym, true);
-        key(keysym, false);
-    }
-    void tap(const char* keysym);        // down and up in one request: no time between them
-    void movePointerBy(int dx, int dy);  // relative motion, as a mouse sends it
+    void tap(const char* keysym);             // down and up in one request: no time between them
+    void movePointerBy(int dx, int dy);       // relative motion, as a mouse sends it
     bool pointerTaken();  // waits until another client (the program) holds the pointer grab
     // A request to the window manager, as a task bar sends it.
     void askManager(unsigned long window, const char* message, long first, long second = 0);
