@@ -172,11 +172,13 @@ TEST_F(MainLoop, CloseRequestEndsOnceWithZeroAndALostWindowWithAFailure) {
     EXPECT_FALSE(scripted.displayUp);
 }
 
-TEST(EventHandler, MinimisingRightButtonAndResize) {
+TEST(EventHandler, MinimisingReleaseRightButtonAndResize) {
     ScriptedPlatformSession session;
+    walkDirection = strafeDirection = -1;
     handleWindowEvent({EventKind::minimised, 0, 0, 0});
+    handleWindowEvent({EventKind::keyUp, virtualKeyA, 0, 0});
     handleWindowEvent({EventKind::rightButtonDown, 0, 0, 0});
-    EXPECT_TRUE(!active && raiseHeld == 1);
+    EXPECT_TRUE(!active && walkDirection == 0 && strafeDirection == 0 && raiseHeld == 1);
     handleWindowEvent({EventKind::restored, 0, 0, 0});
     handleWindowEvent({EventKind::rightButtonUp, 0, 0, 0});
     EXPECT_TRUE(active && raiseHeld == 0);

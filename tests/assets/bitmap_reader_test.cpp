@@ -124,6 +124,7 @@ TEST_F(BitmapReader, ReadsWhatEncodersRarelyWriteAndRefusesEveryTruncation) {
         // Channels wider than 8 bits keep their top 8 bits; masks need not be in the usual order.
         {bitmapFile(1, 1, 32, 3, 0, concat(wide, {0xFF, 0x00, 0xF8, 0x3F}), 66), {255, 128, 63}},
         {bitmapFile(1, 1, 32, 3, 0, concat(topRed, {0x44, 0x33, 0x22, 0x11})), {0x11, 0x33, 0x44}},
+        {bitmapFile(1, 1, 32, 0, 0, {0x44, 0x33, 0x22, 0x11}), {0x22, 0x33, 0x44}},  // no masks
         // Early end of line, an absolute run with its padding byte, a run clipped at the right
         // edge, a delta, and an early end of the bitmap; what no run reaches stays black.
         {runFile(4, 3, 8, {3, 1, 0, 0, 0, 3, 2, 0, 1, 0, 5, 2, 0, 0, 0, 2, 2, 0, 1, 1, 0, 1}),

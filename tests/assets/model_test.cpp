@@ -46,8 +46,7 @@ TEST(Model, ReadsTheCountAndVertexFormLineByLine) {
     const size_t before = mallinfo2().uordblks;
     for (int i = 0; i < 50; ++i) load(big);
     EXPECT_LT(mallinfo2().uordblks, before + 500 * sizeof(ModelTriangle));
-    // Without its file the model is empty rather than the previous one (and the user is told: see
-    // the window's opening).
+    // Without its file the model is empty, not the previous one (the message: see the opening).
     loadModel("/missing");
     EXPECT_TRUE(triangleModel.triangles == nullptr && triangleModel.triangleCount == 0);
 }

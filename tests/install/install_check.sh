@@ -4,8 +4,7 @@
 # from any folder. Usage: install_check.sh BUILD_FOLDER SOURCE_FOLDER
 set -uo pipefail
 
-# --launch ROOT: the packaged launcher started from /, then Escape; a program still showing after
-# a minute is killed, and its exit status says so.
+# --launch ROOT: the launcher started from /, then Escape; killed if still there after a minute.
 if [ "${1:-}" = --launch ]; then
     (cd / && exec "$2/usr/bin/kalimbor") &
     window="$(timeout 60 xdotool search --sync --name '^Kalimbor v\.1\.4b$' | head -n 1)" &&
@@ -62,8 +61,7 @@ check "/usr/bin/python3 '$source/tests/install/copyright_verdicts.py' \
     '$root/usr/share/doc/kalimbor/copyright' '$source/LICENSE'" "font notice: as fonts-dejavu-core's" \
     "program: the Kalimbor developers, Expat" "licence: Expat, as LICENSE"
 
-# Started from the root folder, as a menu does: the launcher finds the data itself, and Escape ends
-# it with exit code 0 (the part of this script that xvfb-run runs, below).
+# Started from /, as a menu does, it finds its data; Escape ends it with 0 (--launch, above).
 check "SDL_VIDEODRIVER=x11 xvfb-run -a -s '-screen 0 800x600x16' bash '$0' --launch '$root'"
 
 echo "$failures failed checks"
