@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "assets/texture_set.h"
@@ -103,4 +104,9 @@ TEST_F(Primitives, AxisCrossAndVerticalLine) {
     glRotatef(-90, 1, 0, 0);  // world z shows as window y
     expectCorners(shapes([] { drawVerticalLine(400, 0, 250, 30, 3.5f, 9); }, 9).at(0),
                   {400, 250, 400, 280}, {1, 1, 1, 1});
+    glClear(GL_COLOR_BUFFER_BIT);  // and drawn as wide as asked: 3.5 pixels, rounded to 4
+    drawVerticalLine(400, 0, 250, 30, 3.5f, 9);
+    unsigned char row[20 * 3];
+    glReadPixels(390, 265, 20, 1, GL_RGB, GL_UNSIGNED_BYTE, row);
+    EXPECT_EQ(std::count(row, row + 60, 255), 4 * 3);
 }

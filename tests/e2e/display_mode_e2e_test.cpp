@@ -11,7 +11,6 @@ namespace {
 
 const std::string desktop = "1024x768+0+0 normal\n", viewer = "800x600+0+0 normal\n";
 const WindowMatch anyBox = [](const ScreenWindow& w) { return w.dialog; };
-const WindowMatch windowed = [](const ScreenWindow& w) { return isMainWindow(w) && !w.borderless; };
 
 // The real server and a copy of the data folder the program runs on, which a test may damage.
 struct RealScreen : TempFolder, XSession {
@@ -52,7 +51,7 @@ TEST(DisplayModeEndToEnd, F1SwitchesBothWaysAndEscapeBringsTheDesktopBack) {
     RealScreen screen;
     ASSERT_NE(screen.start().id, 0u);
     screen.tap("F1");
-    ASSERT_NE(screen.focusWindow(windowed).id, 0u);
+    ASSERT_NE(screen.focusWindow(isFramedWindow).id, 0u);
     EXPECT_TRUE(screen.waitForModes(desktop));
     screen.tap("F1");
     ASSERT_NE(screen.focusWindow(isFullscreenWindow).id, 0u);

@@ -38,13 +38,11 @@ static SDL_Event windowEvent(uint8_t which, int32_t width = 0, int32_t height = 
 }
 
 TEST(DisplayModeChoice, ExactDepthThenDesktopDepthElseRefused) {
-    const SDL_DisplayMode modes[] = {
-        {SDL_PIXELFORMAT_RGB888, 1024, 768, 60, nullptr},
-        {SDL_PIXELFORMAT_RGB888, 800, 600, 75, nullptr},
-        {SDL_PIXELFORMAT_RGB888, 800, 600, 60, nullptr},
-        {SDL_PIXELFORMAT_RGB565, 800, 600, 60, nullptr},
-        {SDL_PIXELFORMAT_RGB565, 640, 480, 60, nullptr},
-    };
+    const SDL_DisplayMode modes[] = {{SDL_PIXELFORMAT_RGB888, 1024, 768, 60, nullptr},
+                                     {SDL_PIXELFORMAT_RGB888, 800, 600, 75, nullptr},
+                                     {SDL_PIXELFORMAT_RGB888, 800, 600, 60, nullptr},
+                                     {SDL_PIXELFORMAT_RGB565, 800, 600, 60, nullptr},
+                                     {SDL_PIXELFORMAT_RGB565, 640, 480, 60, nullptr}};
     EXPECT_EQ(chooseDisplayMode(modes, 5, 800, 600, 16, 24), 3);
     EXPECT_EQ(chooseDisplayMode(modes, 3, 800, 600, 16, 24), 1) << "desktop depth, first listed";
     EXPECT_EQ(chooseDisplayMode(modes, 5, 1024, 768, 16, 24), 0);
@@ -61,7 +59,6 @@ TEST(EventTranslation, KeysButtonsAndWindowChangesBecomeProgramEvents) {
     leftButton.button.button = SDL_BUTTON_LEFT;
     const std::pair<SDL_Event, std::string> sequence[] = {
         // Keys outside the bindings' codes give none (letters and digits: the test below).
-        {keyEvent(SDL_KEYDOWN, SDLK_z, SDL_SCANCODE_Y), "down 90"},
         {keyEvent(SDL_KEYDOWN, SDLK_SEMICOLON, SDL_SCANCODE_M), ""},
         {keyEvent(SDL_KEYDOWN, SDLK_F12, SDL_SCANCODE_F12), "down 123"},
         {keyEvent(SDL_KEYDOWN, SDLK_LEFT, SDL_SCANCODE_LEFT), "down 37"},
@@ -90,6 +87,7 @@ TEST(EventTranslation, KeysButtonsAndWindowChangesBecomeProgramEvents) {
         {windowEvent(SDL_WINDOWEVENT_MINIMIZED), "minimised"},
         {windowEvent(SDL_WINDOWEVENT_FOCUS_LOST), ""},
         {windowEvent(SDL_WINDOWEVENT_RESTORED), "restored"},
+        {windowEvent(SDL_WINDOWEVENT_RESTORED), ""},
         {windowEvent(SDL_WINDOWEVENT_MAXIMIZED), ""},
         {windowEvent(SDL_WINDOWEVENT_RESTORED), ""},
         {windowEvent(SDL_WINDOWEVENT_SIZE_CHANGED, 1024, 700), "size 1024 700"},

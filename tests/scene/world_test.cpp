@@ -92,15 +92,17 @@ TEST_F(World, ObjectsAndLightsFollowTheViewerWhileTheRainStaysAround) {
     worldOffsetX = 37, worldOffsetY = -11, lightingEnabled = 1;
     const auto after = captureFeedback(renderFrame);
     EXPECT_TRUE(unlit(before.at(6).vertices[0]) && !unlit(after.at(6).vertices[0]));  // tile 1
-    // Position (in eye coordinates, under a view that is the identity), then diffuse colour.
+    // Position (in eye coordinates, under a view that is the identity), diffuse, then ambient.
     const std::vector<float> lights[] = {{530 + 37, 1000 - 11, groundZ + 50, 1, 1, 1, 1, 1},
                                          {1500 + 37, 1400 - 11, groundZ + 50, 1, 1, 1, 0, 1}};
     for (int i = 0; i < 2; ++i) {
-        std::vector<float> light(8);
+        std::vector<float> light(12), wanted = lights[i];
         glGetLightfv(GL_LIGHT1 + i, GL_POSITION, &light[0]);
         glGetLightfv(GL_LIGHT1 + i, GL_DIFFUSE, &light[4]);
+        glGetLightfv(GL_LIGHT1 + i, GL_AMBIENT, &light[8]);
+        wanted.insert(wanted.end(), {0, 0, 0, 1});
         EXPECT_TRUE(glIsEnabled(GL_LIGHT1 + i));
-        EXPECT_EQ(light, lights[i]);
+        EXPECT_EQ(light, wanted);
     }
     // Past the six axis lines, which run off the view and are clipped, to the 2500 of the rain.
     size_t lines = 0;

@@ -6,7 +6,6 @@
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 #include <X11/extensions/Xrandr.h>
-#include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -18,6 +17,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 
 // Starts a child, its standard error going to `errorsFd` (or nowhere like the rest). It starts as
@@ -153,11 +153,10 @@ void XSession::signalProgram(int signal) {
 
 int XSession::processesNamed(const char* name) {
     int found = 0;
-    DIR* processes = opendir("/proc");
     const std::string display = "DISPLAY=" + displayName_;
-    for (dirent* entry; processes != nullptr && (entry = readdir(processes)) != nullptr;) {
-        if (!std::isdigit(static_cast<unsigned char>(entry->d_name[0]))) continue;  // a process
-        const std::string folder = std::string("/proc/") + entry->d_name;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+        const std::string folder = entry.path().string();
+        if (!std::isdigit(static_cast<unsigned char>(folder[6]))) continue;  // a process
         std::ifstream statFile(folder + "/stat"), environFile(folder + "/environ");
         const std::string stat(std::istreambuf_iterator<char>(statFile), {});
         const std::string environ(std::istreambuf_iterator<char>(environFile), {});
@@ -167,7 +166,6 @@ int XSession::processesNamed(const char* name) {
         const bool named = stat.find(std::string(" (") + name + ")") != std::string::npos;
         if (named && environ.find(display + '\0') != std::string::npos) ++found;
     }
-    if (processes != nullptr) closedir(processes);
     return found;
 }
 
