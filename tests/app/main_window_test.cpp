@@ -8,6 +8,7 @@
 
 #include "app/main_loop.h"
 #include "assets/model.h"
+#include "draw/font.h"
 #include "support/gl_test_context.h"
 #include "support/scripted_platform.h"
 #include "support/test_files.h"
@@ -81,10 +82,10 @@ TEST(MainWindowOpening, AcceptedFallbackOpensAFramedWindowThatClosesWithoutModeR
     float projection[16], clear[4];
     glGetFloatv(GL_PROJECTION_MATRIX, projection);
     EXPECT_NEAR(projection[5], 1.1459, 1e-3);  // set for the requested size by the opening
-    // The fixed GL state every frame relies on, where it differs from GL's defaults.
+    // The fixed GL state every frame relies on, where it differs from GL's defaults, and the font.
     glGetFloatv(GL_COLOR_CLEAR_VALUE, clear);
     EXPECT_TRUE(clear[3] == 1 && glIsEnabled(GL_DEPTH_TEST) && glIsEnabled(GL_TEXTURE_2D) &&
-                glIsEnabled(GL_CULL_FACE));
+                glIsEnabled(GL_CULL_FACE) && glIsList(fontBase + 'A'));
     closeMainWindow();
     EXPECT_TRUE(scripted.cursorHidden && !scripted.callCount("restoreDisplayMode"));
     EXPECT_EQ(scripted.messageBoxes.size(), 1u);  // the question only

@@ -16,9 +16,8 @@ fi
 
 build="$1" source="$2" work="$(mktemp -d)" failures=0
 trap 'rm -rf "$work"' EXIT
-deb="$work/kalimbor.deb" root="$work/root"
+deb="$work/kalimbor.deb" root="$work/root" page="$work/root/usr/share/man/man6/kalimbor.6.gz"
 entry="$root/usr/share/applications/io.github.kalimbor.kalimbor.desktop"
-page="$root/usr/share/man/man6/kalimbor.6.gz"
 cpack="cpack -G DEB -B '$work/out'"
 
 # check [--silent] COMMAND [LINE...]: the shell command must succeed and print each LINE whole,
@@ -40,9 +39,9 @@ check "cd '$build' && ! env -u DEBFULLNAME -u DEBEMAIL $cpack >'$work/refused' 2
     grep -o -e DEBFULLNAME -e DEBEMAIL '$work/refused' | sort -u" DEBEMAIL DEBFULLNAME
 check "cd '$build' && DEBFULLNAME='Kalimbor Installation Test' DEBEMAIL=install-test@example.org \
     $cpack >'$work/made' 2>&1 || cat '$work/made'; mv '$work'/out/*.deb '$deb'"
-check "dpkg-deb -f '$deb' Package Maintainer" "Package: kalimbor" \
+check "dpkg-deb -f '$deb' Package Architecture Maintainer" "Package: kalimbor" \
+    "Architecture: $(dpkg --print-architecture)" \
     "Maintainer: Kalimbor Installation Test <install-test@example.org>"
-check "test \"\$(dpkg-deb -f '$deb' Architecture)\" = \"\$(dpkg --print-architecture)\""
 # The linked libraries, and the GL library and driver that SDL and Mesa load at run time.
 check "dpkg-deb -f '$deb' Depends | tr -s ' ,|' '\n\n\n'" libsdl2-2.0-0 libglu1-mesa libopengl0 \
     'libstdc++6' libc6 libgl1 libgl1-mesa-dri
