@@ -1,10 +1,10 @@
-// main_loop_test.cpp — the event loop, the event handler and the input bindings, run through
-// the scripted platform layer on real headless GL in the program's data folder.
+// main_loop_test.cpp — the loop, its event handler and key bindings, on the scripted layer and GL.
 #include "app/main_loop.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <functional>
 
 #include "app/main_window.h"
@@ -157,6 +157,9 @@ TEST_F(MainLoop, FailedStartOrReopenEndsWithAFailureCode) {
     EXPECT_EQ(scripted.calls, (Steps{"openDisplay", "messageBox", "closeDisplay"}));
     EXPECT_EQ(scripted.messageBoxes,
               Steps{"[CHYBA] Zlyhanie registracie triedy pre okno. (exclamation, ok)"});
+    // The program's exit code is the loop's: started with no display to open, it ends with 1.
+    const char command[] = "DISPLAY=:65000 SDL_VIDEODRIVER=x11 " KALIMBOR_BINARY " 2>/dev/null";
+    EXPECT_EQ(WEXITSTATUS(std::system(command)), exitCodeNoWindow);
 }
 
 TEST_F(MainLoop, CloseRequestEndsOnceWithZeroAndALostWindowWithAFailure) {

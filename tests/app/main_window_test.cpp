@@ -1,5 +1,4 @@
-// main_window_test.cpp — opening and closing the window through the scripted platform layer, and
-// the projection read back from a real GL context.
+// main_window_test.cpp — the window opened and closed on the scripted layer; the projection on GL.
 #include "app/main_window.h"
 
 #include <gtest/gtest.h>

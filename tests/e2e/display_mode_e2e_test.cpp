@@ -1,6 +1,5 @@
-// display_mode_e2e_test.cpp — the fullscreen mode on a real X server (Xorg, dummy driver): the
-// start switches the 1024 x 768 desktop to 800 x 600, F1 goes back and forth, and however the
-// program ends the desktop's mode comes back and no process of it stays behind. One start an end.
+// display_mode_e2e_test.cpp — on a real X server (Xorg, dummy driver) the start switches the
+// desktop to 800 x 600, F1 goes back and forth, and however the program ends its mode comes back.
 #include <gtest/gtest.h>
 #include <signal.h>
 

@@ -1,5 +1,4 @@
-// sdl_translation_test.cpp — the SDL layer's decisions without a display: key codes, system
-// keys, display-mode choice, event translation.
+// sdl_translation_test.cpp — the SDL layer's decisions without a display: keys, modes, events.
 #include "platform/sdl_translation.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,4 @@
-// x_session.cpp — Xvfb or Xorg, openbox, the real program, window lookup, XTest input and
-// screenshots.
+// x_session.cpp — Xvfb or Xorg, openbox, the real program, windows, XTest input, screenshots.
 #include "support/x_session.h"
 
 #include <X11/Xlib.h>
