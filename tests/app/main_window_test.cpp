@@ -140,6 +140,7 @@ TEST(MainWindowProjection, WideViewNearClipNoFarClipAndZeroSizesTakenAsOne) {
     expectNear(projectionFor(800, 600), {82.2, 0.0753, 0.0706});
     expectNear(projectionFor(800, 600, 0), {98.6});
     expectNear(projectionFor(300, 500, 0), {82.2, 0.0753, 0.0706});  // now across the width
+    expectNear(projectionFor(300, 500), {110.96});                   // and taller across the height
     // The modelview is left as the identity for the frame to build on.
     glTranslatef(1, 2, 3);
     projectionFor(800, 600);

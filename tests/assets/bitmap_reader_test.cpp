@@ -115,6 +115,7 @@ TEST_F(BitmapReader, ReadsWhatEncodersRarelyWriteAndRefusesEveryTruncation) {
         // 16 bits, even those the depth cannot index; the last file is stored top row first.
         {bitmapFile(3, 1, 1, 0, 0x1012C, palette(300, {0xA0, 0, 0, 0})), colours("101")},
         {bitmapFile(3, 1, 1, 0, 0, palette(2, {0xA0, 0, 0, 0})), colours("101")},
+        {bitmapFile(2, 1, 1, 0, 1, palette(1, {0, 0, 0, 0})), colours("00")},  // one colour only
         {bitmapFile(3, 2, 4, 0, 0, palette(16, {0x12, 0x30, 0, 0, 0x40, 0x50, 0, 0})),
          colours("123 405")},
         {concat({12, 0, 0, 0, 3, 0, 1, 0, 1, 0, 8, 0}, palette(256, {0, 7, 9}, 3)), colours("079")},

@@ -4,8 +4,6 @@
 
 #include "support/x_session.h"
 
-namespace {
-
 // A screen without an 800 x 600 mode: the question comes before any window, Yes (Enter) gives a
 // framed window, and the window manager's close button ends the program with 0.
 TEST(WindowEndToEnd, RefusedModeAsksForAFramedWindowThatTheCloseButtonEnds) {
@@ -19,5 +17,3 @@ TEST(WindowEndToEnd, RefusedModeAsksForAFramedWindowThatTheCloseButtonEnds) {
     EXPECT_EQ(session.exitCode(), 0);
     EXPECT_EQ(session.programErrors().find("Program sa teraz"), std::string::npos);
 }
-
-}  // namespace
