@@ -23,10 +23,10 @@ static std::vector<float> load(const std::string& text) {
 TEST(Model, ReadsTheCountAndVertexFormLineByLine) {
     ScriptedPlatformSession session;
     const std::pair<std::string, std::vector<float>> cases[] = {
-        // Structure and blank lines (CR LF or LF) are skipped by their first character alone; any
-        // other line, such as a facet normal, takes a vertex's place and repeats the last one.
+        // Structure and blank lines (LF or CR LF; a lone CR ends none) are skipped by their first
+        // character; another line (a facet normal, say) takes a vertex's place: the last one again.
         {"solid x\r\n\npocet 2\nvertex 1.5e+01 -2 3.25\r\n\r\nsolid\nouter loop\r\n"
-         "      vertex 4 5 6\nendloop\r\n  facet normal 0 0 1\n      vertex 7\r\n  endloop\n"
+         "      vertex 4\r5 6\nendloop\r\n  facet normal 0 0 1\n      vertex 7\r\n  endloop\n"
          "      vertex 8 9 10\r\n",
          {15, -2, 3.25f, 4, 5, 6, 4, 5, 6, 7, 5, 6, 7, 5, 6, 8, 9, 10}},
         // One read takes 254 characters; the rest of a longer line is a line of its own.
@@ -35,8 +35,9 @@ TEST(Model, ReadsTheCountAndVertexFormLineByLine) {
         // Corners a short file never supplies are zero, so every triangle can still be drawn.
         {"pocet 2\nvertex 1 2 3\nvertex 4 5 6\nvertex 7 8 9\nv\n",
          {1, 2, 3, 4, 5, 6, 7, 8, 9, 7, 8, 9, 0, 0, 0, 0, 0, 0}},
-        // Counts the file cannot hold are refused.
+        // Counts the file cannot hold are refused: three lines of at least two bytes each.
         {"pocet 2000000000\nvertex 1 1 1\nvertex 1 1 1\nvertex 1 1 1\n", {}},
+        {"pocet 500\n" + std::string(2998, '\n'), {}},
         {"pocet 0\n", {}},
     };
     for (const auto& [file, corners] : cases) EXPECT_EQ(load(file), corners) << file;
