@@ -150,9 +150,13 @@ static const char* readMasks(const uint8_t* masks, BitmapLayout* layout) {
                 return conversionErrorText;
         }
     } else if (layout->bitsPerPixel == 16) {
-        layout->masks[0] = 0x7C00, layout->masks[1] = 0x03E0, layout->masks[2] = 0x001F;
+        layout->masks[0] = 0x7C00;  // five bits each
+        layout->masks[1] = 0x03E0;
+        layout->masks[2] = 0x001F;
     } else {
-        layout->masks[0] = 0xFF0000, layout->masks[1] = 0xFF00, layout->masks[2] = 0xFF;
+        layout->masks[0] = 0xFF0000;
+        layout->masks[1] = 0xFF00;
+        layout->masks[2] = 0xFF;
     }
     return nullptr;
 }
@@ -267,7 +271,10 @@ static void prepareChannel(uint32_t mask, MaskedChannel* channel) {
         while (!((mask >> shift) & 1)) ++shift;
         while (shift + bits < 32 && ((mask >> (shift + bits)) & 1)) ++bits;
     }
-    if (bits > 8) shift += bits - 8, bits = 8;
+    if (bits > 8) {  // a wider channel keeps its top 8 bits
+        shift += bits - 8;
+        bits = 8;
+    }
     channel->mask = mask;
     channel->shift = shift;
     for (uint32_t value = 0; value < 256; ++value) {

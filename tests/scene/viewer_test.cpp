@@ -35,10 +35,14 @@ TEST_F(ViewerMotion, EyeRisesToStandingHeightCrouchesAndLeans) {
         EXPECT_FLOAT_EQ(torsoHeight, std::min(15.0f, torso + 0.5f));
         EXPECT_FLOAT_EQ(legHeight, std::max(2.0f, legs - 0.4f));
     }
-    EXPECT_FLOAT_EQ(groundZ, -17.0f);
-    EXPECT_TRUE(forwardTilt == -4.0f && sideTilt == 2.0f);
+    EXPECT_TRUE(groundZ == -17.0f && forwardTilt == -4.0f && sideTilt == 2.0f);
     raiseHeld = crouchHeld = walkDirection = strafeDirection = 0;
-    runFrames(22);
+    for (int step = 0; step < 22; ++step) {  // the leans come back by 0.2 a step, to exactly 0
+        const float forward = forwardTilt, side = sideTilt;
+        advanceViewer();
+        EXPECT_NEAR(forwardTilt, std::min(0.0f, forward + 0.2f), 1e-5) << step;
+        EXPECT_NEAR(sideTilt, std::max(0.0f, side - 0.2f), 1e-5) << step;
+    }
     EXPECT_TRUE(groundZ == -20.0f && forwardTilt == 0.0f && sideTilt == 0.0f);
 }
 
