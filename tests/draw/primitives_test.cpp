@@ -21,8 +21,8 @@ struct Primitives : ::testing::Test {
     }
 };
 
-// What `draw` issued, which must bind texture `index` itself; lines end thin, whatever width came
-// before. Mesa reports each quad as the triangles (0, 1, 3) and (1, 2, 3), put back together here.
+// What `draw` issued: it binds texture `index` itself, raises no GL error, and lines end thin.
+// Mesa reports each quad as the triangles (0, 1, 3) and (1, 2, 3), put back together here.
 static std::vector<Shape> shapes(const std::function<void()>& draw, int index) {
     glBindTexture(GL_TEXTURE_2D, 0);
     glLineWidth(5);
@@ -31,7 +31,7 @@ static std::vector<Shape> shapes(const std::function<void()>& draw, int index) {
     glGetFloatv(GL_TEXTURE_BINDING_2D, &bound);
     glGetFloatv(GL_LINE_WIDTH, &width);
     const bool lines = !reported.empty() && reported[0].token != GL_POLYGON_TOKEN;
-    EXPECT_TRUE(GLuint(bound) == textures[index] && width == (lines ? 1 : 5)) << bound << width;
+    EXPECT_TRUE(GLuint(bound) == textures[index] && width == (lines ? 1 : 5) && !glGetError());
     std::vector<Shape> out;
     for (size_t i = 0; i < reported.size(); ++i) {
         const Shape& a = reported[i].vertices;

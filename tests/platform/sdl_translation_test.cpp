@@ -115,7 +115,6 @@ TEST(EventTranslation, KeysButtonsAndWindowChangesBecomeProgramEvents) {
 TEST(WindowSystem, ReleasesOfAClosedWindowStayQueuedUnlessTheDisplayIsWatched) {
     EXPECT_TRUE(windowSystemOfDriver("x11") == WindowSystem::x11 &&
                 windowSystemOfDriver("wayland") == WindowSystem::other &&
-                windowSystemOfDriver("x11egl") == WindowSystem::other &&
                 windowSystemOfDriver(nullptr) == WindowSystem::other);
     ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_EVENTS), 0);
     uint8_t keys[4] = {};
