@@ -97,12 +97,11 @@ TEST_F(MainLoop, EachStepAddsTheHeldKeysAlongTheHeading) {
     });
 }
 
-// However short a press, a frame step sees the key down, and every release (also one held back
-// for a step) ends both leans until a held arrow sets its direction again. Up tapped before the
-// first step acts in it once (minimised, nothing damps it); F1 held toggles once, and so does F1
-// down, up, down, up before one step; a tap right after the step that toggled (while the window
-// reopens) toggles again; Escape tapped with F1 ends the loop once F1 has toggled. The display
-// refuses the first fullscreen mode and a window is taken; F1 then gets fullscreen.
+// However short a press, a step sees the key down; every release (also one held back for a step)
+// ends both leans till a held arrow sets its direction again. Up tapped before the first step acts
+// in it once (minimised, nothing damps it); F1 held toggles once, as does F1 down, up, down, up
+// before one step; a tap right after the step that toggled (as the window reopens) toggles again;
+// Escape tapped with F1 ends the loop once F1 has toggled. The first fullscreen mode is refused.
 TEST_F(MainLoop, EveryKeyPressReachesAFrameStep) {
     scripted.failStep("switchDisplayMode", 1);
     scripted.queue(EventKind::minimised);

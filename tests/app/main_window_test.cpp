@@ -83,7 +83,8 @@ TEST(MainWindowOpening, AcceptedFallbackOpensAFramedWindowThatClosesWithoutModeR
     EXPECT_NEAR(projection[5], 1.1459, 1e-3);  // set for the requested size by the opening
     // The fixed GL state every frame relies on, where it differs from GL's defaults, and the font.
     glGetFloatv(GL_COLOR_CLEAR_VALUE, clear);
-    EXPECT_TRUE(clear[3] == 1 && glIsEnabled(GL_DEPTH_TEST) && glIsEnabled(GL_TEXTURE_2D) &&
+    EXPECT_TRUE(clear[0] + clear[1] + clear[2] == 0 && clear[3] == 1 &&
+                glIsEnabled(GL_DEPTH_TEST) && glIsEnabled(GL_TEXTURE_2D) &&
                 glIsEnabled(GL_CULL_FACE) && glIsList(fontBase + 'A'));
     closeMainWindow();
     EXPECT_TRUE(scripted.cursorHidden && !scripted.callCount("restoreDisplayMode"));

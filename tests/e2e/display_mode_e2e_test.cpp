@@ -83,11 +83,10 @@ TEST(DisplayModeEndToEnd, FailedReopenAndFailedStartEndWithTheirBoxesAndTheDeskt
         EXPECT_EQ(screen->programErrors().find("Inicializacia zlyhala."), std::string::npos);
 }
 
-// Ends from outside. The close request, HUP, INT and TERM close the program by its normal steps
-// (exit code 0), and a window destroyed by another program ends as a failed reopen does (its box,
-// exit code 1), both with nothing from the display's library on standard error. The rest end it
-// at once: the server closing its connection (as xkill does), a crash or SIGKILL. The desktop
-// comes back all the same, unless the user has set a mode of their own meanwhile: that one stays.
+// Ends from outside. Close request, HUP, INT and TERM close by the normal steps (exit code 0); a
+// window destroyed by another program ends as a failed reopen (its box, exit code 1); neither puts
+// anything of the display's library on standard error. xkill, a crash and SIGKILL end it at once.
+// The desktop's mode comes back all the same, unless the user set one of their own meanwhile.
 struct Ending {
     const char* name;
     int signal;                                       // sent to the program, or else

@@ -157,10 +157,9 @@ struct Viewer : XSession {
     }
 };
 
-// With every core busy, a hundred steps sent back to back, not one lost; then a hundred times a
-// step and F1, each waiting for what it needs: one window is left, fullscreen, in place, turned by
-// each step. Minimised, the window leaves the screen and the program waits; restored (as from a
-// task bar), it draws again; Alt+F4 (the manager's key) ends the program with 0.
+// With every core busy: a hundred steps back to back, none lost; a hundred times a step and F1,
+// leaving one fullscreen window, in place, turned by each step. Minimised, the window goes and the
+// program waits; restored (as from a task bar), it draws again; Alt+F4 (the manager's) ends it: 0.
 TEST(InputEndToEnd, PointerStepsHundredF1TapsMinimisingRestoringAndAltF4) {
     Viewer viewer;
     ASSERT_NO_FATAL_FAILURE(viewer.open());
