@@ -38,10 +38,10 @@ struct MainLoop : ::testing::Test {
         EXPECT_FALSE(scripted.runawayLoopStopped);
         return exitCode;
     }
-    // Runs with one event queued after frame `at`.
-    int32_t runQueuing(int at, EventKind kind, uint8_t key = 0, int lastFrame = 100) {
-        return run(lastFrame, [=](int frame) {
-            if (frame == at) scripted.queue(kind, key);
+    int32_t runQueuing(int at, std::vector<EventKind> kinds, uint8_t key = 0) {
+        return run(100, [=](int frame) {
+            if (frame != at) return;
+            for (EventKind kind : kinds) scripted.queue(kind, key);
         });
     }
 };
@@ -144,7 +144,7 @@ TEST_F(MainLoop, CrouchAndLightingFollowTheirKeysThroughLatches) {
 // a failure code, so whoever started it knows no window was shown.
 TEST_F(MainLoop, FailedStartOrReopenEndsWithAFailureCode) {
     scripted.failStep("createWindow", 2);
-    EXPECT_EQ(runQueuing(1, EventKind::keyDown, virtualKeyF1), exitCodeNoWindow);
+    EXPECT_EQ(runQueuing(1, {EventKind::keyDown}, virtualKeyF1), exitCodeNoWindow);
     EXPECT_EQ(scripted.frames, 2);
     EXPECT_EQ(scripted.messageBoxes, Steps{"[CHYBA] Chyba pri vytvarani okna. (exclamation, ok)"});
     EXPECT_TRUE(scripted.misusedHandles.empty());
@@ -162,12 +162,16 @@ TEST_F(MainLoop, FailedStartOrReopenEndsWithAFailureCode) {
 }
 
 TEST_F(MainLoop, CloseRequestEndsOnceWithZeroAndALostWindowWithAFailure) {
-    EXPECT_EQ(runQueuing(3, EventKind::closeRequested), exitCodeNormal);
+    EXPECT_EQ(runQueuing(3, {EventKind::closeRequested, EventKind::keyUp}), exitCodeNormal);
     EXPECT_TRUE(scripted.frames == 3 && scripted.callCount("destroyWindow") == 1);
+    ScriptedPlatformSession lostWhileClosing(true);  // seen only once the window is closed
+    scripted.realGl = true;
+    EXPECT_EQ(runQueuing(3, {EventKind::closeRequested, EventKind::windowLost}), exitCodeNoWindow);
+    EXPECT_EQ(scripted.messageBoxes.size(), 1u);
 
     ScriptedPlatformSession lost(true);
     scripted.realGl = true;
-    EXPECT_EQ(runQueuing(2, EventKind::windowLost), exitCodeNoWindow);
+    EXPECT_EQ(runQueuing(2, {EventKind::windowLost}), exitCodeNoWindow);
     EXPECT_EQ(scripted.frames, 2);  // never another frame into nothing
     EXPECT_EQ(mainWindow, nullptr);
     EXPECT_EQ(scripted.messageBoxes, Steps{"[CHYBA] Okno programu sa stratilo. (exclamation, ok)"});
