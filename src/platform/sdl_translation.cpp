@@ -4,7 +4,6 @@
 
 #include <cstring>
 #include <utility>
-#include <vector>
 
 #include "platform/virtual_keys.h"
 
@@ -77,10 +76,10 @@ WindowSystem windowSystemOfDriver(const char* driver) {
 
 int takeReleasesOfClosedWindow(WindowSystem system, uint8_t* keys, int room) {
     if (system != WindowSystem::x11) return 0;
-    std::vector<SDL_Event> releases(static_cast<size_t>(room));
-    int count = SDL_PeepEvents(releases.data(), room, SDL_GETEVENT, SDL_KEYUP, SDL_KEYUP);
+    SDL_Event releases[64];
+    int count = SDL_PeepEvents(releases, room < 64 ? room : 64, SDL_GETEVENT, SDL_KEYUP, SDL_KEYUP);
     for (int i = 0; i < count; ++i) {
-        const SDL_Keysym& key = releases[static_cast<size_t>(i)].key.keysym;
+        const SDL_Keysym& key = releases[i].key.keysym;
         keys[i] = virtualKeyForSdlKey(key.sym, key.scancode);
     }
     return count < 0 ? 0 : count;
