@@ -48,12 +48,11 @@ struct RealScreen : TempFolder, XSession {
 // back, and Escape ends the program with the desktop's mode.
 TEST(DisplayModeEndToEnd, F1SwitchesBothWaysAndEscapeBringsTheDesktopBack) {
     RealScreen screen;
-    ASSERT_NE(screen.start().id, 0u);
-    screen.tap("F1");
-    ASSERT_NE(screen.focusWindow(isFramedWindow).id, 0u);
+    const ScreenWindow fullscreen = screen.start();
+    const ScreenWindow framed = screen.switchMode(fullscreen, isFramedWindow);
+    ASSERT_TRUE(fullscreen.id != 0 && framed.id != 0);
     EXPECT_TRUE(screen.waitForModes(desktop));
-    screen.tap("F1");
-    ASSERT_NE(screen.focusWindow(isFullscreenWindow).id, 0u);
+    ASSERT_NE(screen.switchMode(framed, isFullscreenWindow).id, 0u);
     EXPECT_TRUE(screen.waitForModes(viewer));
     screen.tap("Escape");
     EXPECT_EQ(screen.exitCode(), 0);
@@ -103,7 +102,7 @@ TEST_P(EndFromOutside, BringsTheDesktopBack) {
     ASSERT_NE(window.id, 0u);
     const char* userMode = GetParam().userMode;
     const std::string modesAtTheEnd = userMode ? userMode + std::string("+0+0 normal\n") : desktop;
-    if (userMode) screen.setMode(userMode);
+    if (userMode) ASSERT_TRUE(screen.setMode(userMode));
     ASSERT_TRUE(screen.waitForModes(userMode ? modesAtTheEnd : viewer));
     if (GetParam().signal != 0) screen.signalProgram(GetParam().signal);
     if (GetParam().signal == 0) (screen.*GetParam().request)(window.id);
@@ -112,9 +111,7 @@ TEST_P(EndFromOutside, BringsTheDesktopBack) {
     EXPECT_TRUE(GetParam().exitCode == -1 ? code != 0 : code == GetParam().exitCode) << code;
     EXPECT_EQ(screen.answered, GetParam().boxes);
     screen.expectDesktopBack(modesAtTheEnd);
-    if (GetParam().exitCode != -1) {
-        EXPECT_EQ(screen.programErrors().find("X"), std::string::npos);
-    }
+    if (GetParam().exitCode != -1) EXPECT_EQ(screen.programErrors().find("X"), std::string::npos);
 }
 
 INSTANTIATE_TEST_SUITE_P(

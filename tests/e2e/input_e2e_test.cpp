@@ -152,8 +152,7 @@ struct Viewer : XSession {
     }
     // A zero-length F1 tap, then the window in `mode` has the keyboard and has drawn two frames.
     bool switchTo(const WindowMatch& mode) {
-        tap("F1");
-        return focusWindow(mode).id != 0 && waitForFrames(2);
+        return switchMode(findWindow(isMainWindow), mode).id != 0 && waitForFrames(2);
     }
 };
 

@@ -137,6 +137,11 @@ ScreenWindow XSession::start(const WindowMatch& first, const std::string& binary
     return programPid_ > 0 ? focusWindow(first) : ScreenWindow{};
 }
 
+ScreenWindow XSession::switchMode(const ScreenWindow& old, const WindowMatch& mode) {
+    tap("F1");
+    return focusWindow([&](const ScreenWindow& w) { return w.id != old.id && mode(w); });
+}
+
 bool XSession::programRunning() {
     int status = 0;
     if (programPid_ <= 0 || waitpid(programPid_, &status, WNOHANG) != programPid_)
@@ -186,14 +191,11 @@ std::string XSession::outputModes() {
 }
 
 bool XSession::waitForModes(const std::string& modes) {
-    if (waitUntil([&] { return outputModes() == modes; })) return true;
-    std::fprintf(stderr, "The outputs stay at:\n%s", outputModes().c_str());
-    return false;
+    return waitUntil([&] { return outputModes() == modes; });
 }
 
-void XSession::setMode(const char* size) {
-    const std::string command = "xrandr --display " + displayName_ + " --size " + size;
-    if (std::system(command.c_str()) != 0) std::fprintf(stderr, "%s failed\n", command.c_str());
+bool XSession::setMode(const char* size) {
+    return std::system(("xrandr --display " + displayName_ + " --size " + size).c_str()) == 0;
 }
 
 std::string XSession::programErrors() const {
@@ -287,6 +289,7 @@ bool XSession::waitUntil(const std::function<bool()>& condition) {
             for (const ScreenWindow& w : windows())
                 std::fprintf(stderr, "\"%s\" %dx%d%s%s\n", w.title.c_str(), w.width, w.height,
                              w.dialog ? " dialog" : "", w.borderless ? " borderless" : "");
+            std::fprintf(stderr, "and the outputs:\n%s", outputModes().c_str());
             return false;
         }
     return true;

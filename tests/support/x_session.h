@@ -58,6 +58,8 @@ public:
     // Starts the program in `folder`, once a session: the window `first` once it has the keyboard.
     ScreenWindow start(const WindowMatch& first, const std::string& binary = KALIMBOR_BINARY,
                        const std::string& folder = KALIMBOR_DATA_DIR);
+    // A zero-length F1 tap, then the next window in `mode` with the keyboard (not `old`, leaving).
+    ScreenWindow switchMode(const ScreenWindow& old, const WindowMatch& mode);
     bool programRunning();
     std::string programErrors() const;  // its standard error
     // Waits until the program has ended and left no window: its exit code (128 + the signal, if
@@ -70,7 +72,7 @@ public:
     // Every lit output's mode, place and rotation, as "1024x768+0+0 normal", one line each.
     std::string outputModes();
     bool waitForModes(const std::string& modes);  // false, saying what is set, if in vain
-    void setMode(const char* size);               // "640x480": a user's own xrandr --size
+    bool setMode(const char* size);  // "640x480", as a user's xrandr --size: false if refused
 
     std::vector<ScreenWindow> windows();                // bottom to top
     ScreenWindow findWindow(const WindowMatch& match);  // the topmost match
