@@ -235,9 +235,9 @@ static void sdlDestroyWindow(WindowHandle handle) {
     SDL_DestroyWindow(sdlWindowOf(handle));
     if (onX11 && endX11WindowClosing()) windowLostWhileClosing = true;
     // Nothing else has reached SDL's queue since the frame step began on an empty one.
-    uint8_t released[64];
-    int count =
-        takeReleasesOfClosedWindow(onX11 ? WindowSystem::x11 : WindowSystem::other, released, 64);
+    uint8_t released[mostReleasesOfClosedWindow];
+    int count = takeReleasesOfClosedWindow(onX11 ? WindowSystem::x11 : WindowSystem::other,
+                                           released, mostReleasesOfClosedWindow);
     for (int i = 0; i < count; ++i)
         if (keyDownInProgram[released[i]]) keyLostBySdl[released[i]] = true;
 }

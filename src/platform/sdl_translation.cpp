@@ -2,6 +2,7 @@
 // display-mode choice, event translation.
 #include "platform/sdl_translation.h"
 
+#include <algorithm>
 #include <cstring>
 #include <utility>
 
@@ -76,8 +77,9 @@ WindowSystem windowSystemOfDriver(const char* driver) {
 
 int takeReleasesOfClosedWindow(WindowSystem system, uint8_t* keys, int room) {
     if (system != WindowSystem::x11) return 0;
-    SDL_Event releases[64];
-    int count = SDL_PeepEvents(releases, room < 64 ? room : 64, SDL_GETEVENT, SDL_KEYUP, SDL_KEYUP);
+    SDL_Event releases[mostReleasesOfClosedWindow];
+    int count = SDL_PeepEvents(releases, std::min(room, mostReleasesOfClosedWindow), SDL_GETEVENT,
+                               SDL_KEYUP, SDL_KEYUP);
     for (int i = 0; i < count; ++i) {
         const SDL_Keysym& key = releases[i].key.keysym;
         keys[i] = virtualKeyForSdlKey(key.sym, key.scancode);

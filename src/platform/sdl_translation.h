@@ -33,6 +33,7 @@ WindowSystem windowSystemOfDriver(const char* driver);
 // SDL forgets every held key when its window with the keyboard goes away, and queues a release
 // for each. On X11 those releases are not the user's: the keys are still down, and the layer
 // watches them on the display until they really come up. So there they are taken out of the
-// queue, their keys written to `keys` (up to `room`, at most 64) and counted; elsewhere nothing
-// watches the keys, and the releases stay queued for the program.
+// queue, their keys written to `keys` (up to `room`, at most `mostReleasesOfClosedWindow`) and
+// counted; elsewhere nothing watches the keys, and the releases stay queued for the program.
+constexpr int mostReleasesOfClosedWindow = 64;  // more keys than anyone holds down at once
 int takeReleasesOfClosedWindow(WindowSystem system, uint8_t* keys, int room);
